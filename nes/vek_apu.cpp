@@ -1,0 +1,197 @@
+#include "nes/vek_apu.h"
+
+#include <allegro5/allegro.h>
+#include <allegro5/allegro_audio.h>
+
+#include "app/util.h"
+
+namespace vek {
+namespace nes {
+
+const structSfxInfo SFX_INFO[NUM_SFX] = {
+    {"sfx/emerald.ogg", 8},           {"sfx/spiderweb.ogg", 8},       {"sfx/destroy block.ogg", 8},
+    {"sfx/hero jump.ogg", 6},         {"sfx/spell.ogg", 5},           {"sfx/spell2.ogg", 7},
+    {"sfx/damage block.ogg", 6},      {"sfx/damage enemy.ogg", 6},    {"sfx/destroy enemy.ogg", 8},
+    {"sfx/hero damage.ogg", 9},       {"sfx/hero head.ogg", 7},       {"sfx/hero bounce.ogg", 8},
+    {"sfx/fairy.ogg", 9},             {"sfx/extinguish.ogg", 8},      {"sfx/boss dash.ogg", 10},
+    {"sfx/boss inhale.ogg", 10},      {"sfx/open chest.ogg", 8},      {"sfx/duck flap.ogg", 7},
+    {"sfx/goat bubble.ogg", 7},       {"sfx/troll spear.ogg", 7},     {"sfx/wstar.ogg", 9},
+    {"sfx/checkpoint.ogg", 10},       {"sfx/spell charge.ogg", 8},    {"sfx/pause.ogg", 15},
+    {"sfx/unpause.ogg", 15},          {"sfx/level exit.ogg", 10},     {"sfx/level exit2.ogg", 10},
+    {"sfx/hero ghost.ogg", 9},        {"sfx/boss damage.ogg", 9},     {"sfx/portal.ogg", 8},
+    {"sfx/spark.ogg", 8},             {"sfx/snake.ogg", 9},           {"sfx/boss dash charge.ogg", 10},
+    {"sfx/willowisp scream.ogg", 9},
+};
+
+const structMusicInfo MUSIC_INFO[NUM_MUSIC] = {
+    {"music/mysterious.ogg", true, 0, 0},
+    {"music/heroic.ogg", true, 0, 0},
+    {"music/spooky.ogg", true, 0, 0},
+    {"music/dreamy.ogg", true, 1.596, 39.934},
+    {"music/evil.ogg", true, 0, 0},
+    {"music/intro.ogg", true, 15.174, 24.759},
+    {"music/fanfare.ogg", false, 0, 0},
+    {"music/boss.ogg", true, 0, 0},
+    {"music/march.ogg", true, 0, 0},
+};
+
+const float VekApu::SFX_BASE_VOLUME = 1.0f;
+const float VekApu::MUSIC_BASE_VOLUME = 0.85f;
+
+// the dreamy track runs a hair slow: the single-precision value with bits 0x3F7F943F
+static const float DREAMY_SPEED = 0.9983558f;
+static const double FORCED_LOOP_POSITION = 1.596;
+
+VekApu::VekApu(Nes* nes)
+    : nes(nes), musicStream(nullptr), fadeOut(0), musicVolume(1.0f), sfxVolume(1.0f) {
+    for (int i = 0; i < NUM_SFX; i++) samples[i] = nullptr;
+    for (int v = 0; v < NUM_VOICES; v++) {
+        voices[v].instance = nullptr;
+        voices[v].sfx = -1;
+    }
+
+    if (!al_reserve_samples(1)) Util::logErrorF("VekApu: al_reserve_samples failed\n");
+
+    for (int i = 0; i < NUM_SFX; i++) {
+        samples[i] = al_load_sample(SFX_INFO[i].filename);
+        if (!samples[i]) Util::logErrorF("VekApu: Could not load sound effect %d (%s)\n", i, SFX_INFO[i].filename);
+    }
+
+    for (int v = 0; v < NUM_VOICES; v++) {
+        ALLEGRO_SAMPLE_INSTANCE* instance = al_create_sample_instance(nullptr);
+        if (!instance) {
+            Util::logErrorF("VekApu: al_create_sample_instance failed\n");
+            continue;
+        }
+        ALLEGRO_MIXER* mixer = al_get_default_mixer();
+        if (!mixer || !al_attach_sample_instance_to_mixer(instance, mixer)) {
+            Util::logErrorF("VekApu: al_attach_sample_instance_to_mixer failed\n");
+            al_destroy_sample_instance(instance);
+            continue;
+        }
+        voices[v].instance = instance;
+    }
+}
+
+VekApu::~VekApu() {
+    if (musicStream) {
+        al_destroy_audio_stream(musicStream);
+        musicStream = nullptr;
+    }
+    for (int v = 0; v < NUM_VOICES; v++) {
+        if (voices[v].instance) {
+            al_destroy_sample_instance(voices[v].instance);
+            voices[v].instance = nullptr;
+        }
+    }
+    for (int i = 0; i < NUM_SFX; i++) {
+        if (samples[i]) {
+            al_destroy_sample(samples[i]);
+            samples[i] = nullptr;
+        }
+    }
+}
+
+void VekApu::playMusic(int track) {
+    if (track < 0 || track >= NUM_MUSIC) return;
+    fadeOut = 0;
+    if (musicStream) {
+        al_set_audio_stream_playing(musicStream, false);
+        al_destroy_audio_stream(musicStream);
+        musicStream = nullptr;
+    }
+
+    const structMusicInfo& info = MUSIC_INFO[track];
+    musicStream = al_load_audio_stream(info.filename, 4, 1024);
+    if (!musicStream) {
+        Util::logErrorF("VekApu::playMusic() Could not load music track %d (%s)\n", track, info.filename);
+        return;
+    }
+    if (!al_set_audio_stream_gain(musicStream, MUSIC_BASE_VOLUME * musicVolume))
+        Util::logErrorF("VekApu::playMusic() al_set_audio_stream_gain failed\n");
+
+    if (info.loop) {
+        al_set_audio_stream_playmode(musicStream, ALLEGRO_PLAYMODE_LOOP);
+        if (info.loopStart > 0) al_set_audio_stream_loop_secs(musicStream, info.loopStart, info.loopEnd);
+        if (track == 3) al_set_audio_stream_speed(musicStream, DREAMY_SPEED);
+    } else {
+        al_set_audio_stream_playmode(musicStream, ALLEGRO_PLAYMODE_ONCE);
+    }
+
+    al_set_audio_stream_playing(musicStream, true);
+    ALLEGRO_MIXER* mixer = al_get_default_mixer();
+    if (mixer) al_attach_audio_stream_to_mixer(musicStream, mixer);
+}
+
+void VekApu::stopMusic() {
+    fadeOut = 0;
+    if (musicStream) {
+        al_set_audio_stream_playing(musicStream, false);
+        al_destroy_audio_stream(musicStream);
+        musicStream = nullptr;
+    }
+}
+
+void VekApu::pauseMusic() {
+    if (musicStream) al_set_audio_stream_playing(musicStream, false);
+}
+
+void VekApu::resumeMusic() {
+    if (musicStream) al_set_audio_stream_playing(musicStream, true);
+}
+
+void VekApu::fadeOutMusic() { fadeOut = 1; }
+
+void VekApu::forceMusicLoop() {
+    if (musicStream) al_seek_audio_stream_secs(musicStream, FORCED_LOOP_POSITION);
+}
+
+void VekApu::update() {
+    if (fadeOut > 0 && fadeOut < 256) fadeOut++;
+}
+
+void VekApu::setMusicVolume(float volume) {
+    if (musicStream && (volume != musicVolume || fadeOut > 0)) {
+        float gain = (256 - fadeOut) / 256.0f * MUSIC_BASE_VOLUME * volume;
+        if (!al_set_audio_stream_gain(musicStream, gain))
+            Util::logErrorF("VekApu::setMusicVolume() al_set_audio_stream_gain failed\n");
+    }
+    musicVolume = volume;
+}
+
+void VekApu::setSfxVolume(float volume) { sfxVolume = volume; }
+
+void VekApu::playSfx(int sfx, int pitch) {
+    if (sfxVolume <= 0 || sfx < 0 || sfx >= NUM_SFX || !samples[sfx]) return;
+
+    int chosen = -1;
+    for (int v = 0; v < NUM_VOICES && chosen < 0; v++) {
+        if (voices[v].instance && !al_get_sample_instance_playing(voices[v].instance)) chosen = v;
+    }
+    if (chosen < 0) {
+        for (int v = 0; v < NUM_VOICES && chosen < 0; v++) {
+            int current = voices[v].sfx;
+            if (voices[v].instance && current >= 0 && current < NUM_SFX &&
+                SFX_INFO[current].priority <= SFX_INFO[sfx].priority)
+                chosen = v;
+        }
+    }
+    if (chosen < 0) return;
+
+    // one effect never sounds twice at the same time
+    for (int v = 0; v < NUM_VOICES; v++) {
+        if (voices[v].instance && voices[v].sfx == sfx) al_stop_sample_instance(voices[v].instance);
+    }
+
+    Voice& voice = voices[chosen];
+    voice.sfx = sfx;
+    al_set_sample(voice.instance, samples[sfx]);
+    al_set_sample_instance_gain(voice.instance, SFX_BASE_VOLUME * sfxVolume);
+    float speed = (float)(1.0 + 0.05 * pitch);
+    if (speed < 0.4f) speed = 0.4f;
+    al_set_sample_instance_speed(voice.instance, speed);
+    al_set_sample_instance_playing(voice.instance, true);
+}
+
+}  // namespace nes
+}  // namespace vek

@@ -1,0 +1,69 @@
+#pragma once
+
+struct ALLEGRO_SAMPLE;
+struct ALLEGRO_SAMPLE_INSTANCE;
+struct ALLEGRO_AUDIO_STREAM;
+
+namespace vek {
+namespace nes {
+
+class Nes;
+
+struct structSfxInfo {
+    const char* filename;
+    int priority;  // a higher number wins a voice
+};
+
+struct structMusicInfo {
+    const char* filename;
+    bool loop;
+    double loopStart;  // seconds; 0 loops the whole file
+    double loopEnd;
+};
+
+static const int NUM_SFX = 34;
+static const int NUM_MUSIC = 9;
+extern const structSfxInfo SFX_INFO[NUM_SFX];
+extern const structMusicInfo MUSIC_INFO[NUM_MUSIC];
+
+// Plays the game's music as streamed Ogg Vorbis files and its effects as preloaded samples
+// on three voices shared by priority, in place of the console's sound chip.
+class VekApu {
+public:
+    static const float SFX_BASE_VOLUME;
+    static const float MUSIC_BASE_VOLUME;
+    static const int NUM_VOICES = 3;
+
+    struct Voice {
+        ALLEGRO_SAMPLE_INSTANCE* instance;
+        int sfx;  // the effect last started here, -1 when none yet
+    };
+
+    Nes* nes;
+    ALLEGRO_SAMPLE* samples[NUM_SFX];
+    Voice voices[NUM_VOICES];
+    ALLEGRO_AUDIO_STREAM* musicStream;
+    int fadeOut;  // 0 none, 1..256 running or ended (256 silent)
+    float musicVolume;
+    float sfxVolume;
+
+    explicit VekApu(Nes* nes);
+    ~VekApu();
+
+    // music
+    void playMusic(int track);
+    void stopMusic();
+    void pauseMusic();
+    void resumeMusic();
+    void fadeOutMusic();
+    void forceMusicLoop();
+    void update();
+    void setMusicVolume(float volume);
+
+    // effects
+    void setSfxVolume(float volume);
+    void playSfx(int sfx, int pitch);
+};
+
+}  // namespace nes
+}  // namespace vek

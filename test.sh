@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the release build with all tests (unit and
+# end-to-end), then the unit tests again under the address and undefined-behaviour sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")"
+bash tools/setup.sh
+jobs=$(nproc)
+
+echo "== release build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+ninja -C build -j "$jobs"
+(cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== sanitizer build"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEK_SANITIZE=ON -DVEK_BUILD_BENCH=OFF >/dev/null
+ninja -C build-asan -j "$jobs" unit_tests
+(cd build-asan && ctest --output-on-failure -L unit -j "$jobs")
