@@ -50,14 +50,17 @@ VekApu::VekApu(Nes* nes)
         voices[v].sfx = -1;
     }
 
-    if (!al_reserve_samples(1)) Util::logErrorF("VekApu: al_reserve_samples failed\n");
+    // without the audio add-on (a headless tool) every step fails the same way it would on a
+    // machine with no sound: logged, and the player stays silent
+    bool audio = al_is_audio_installed();
+    if (!audio || !al_reserve_samples(1)) Util::logErrorF("VekApu: al_reserve_samples failed\n");
 
     for (int i = 0; i < NUM_SFX; i++) {
-        samples[i] = al_load_sample(SFX_INFO[i].filename);
+        samples[i] = audio ? al_load_sample(SFX_INFO[i].filename) : nullptr;
         if (!samples[i]) Util::logErrorF("VekApu: Could not load sound effect %d (%s)\n", i, SFX_INFO[i].filename);
     }
 
-    for (int v = 0; v < NUM_VOICES; v++) {
+    for (int v = 0; v < NUM_VOICES && audio; v++) {
         ALLEGRO_SAMPLE_INSTANCE* instance = al_create_sample_instance(nullptr);
         if (!instance) {
             Util::logErrorF("VekApu: al_create_sample_instance failed\n");
@@ -102,7 +105,7 @@ void VekApu::playMusic(int track) {
     }
 
     const structMusicInfo& info = MUSIC_INFO[track];
-    musicStream = al_load_audio_stream(info.filename, 4, 1024);
+    musicStream = al_is_audio_installed() ? al_load_audio_stream(info.filename, 4, 1024) : nullptr;
     if (!musicStream) {
         Util::logErrorF("VekApu::playMusic() Could not load music track %d (%s)\n", track, info.filename);
         return;
