@@ -1,0 +1,70 @@
+#pragma once
+
+#include <allegro5/allegro.h>
+
+namespace vek {
+
+namespace nes {
+class Nes;
+}
+namespace gui {
+class Gui;
+}
+class Input;
+class Config;
+class Renderer;
+
+static const char* const GAME_TITLE = "Ember Spire";
+
+// The one owner object: host start-up, the display, the event queue and the frame loop.
+class EmulatorMain {
+public:
+    nes::Nes* nes;
+    ALLEGRO_DISPLAY* _alDisplay;
+    ALLEGRO_TIMER* _alTimer;
+    ALLEGRO_TIMER* _alFpsTimer;
+    ALLEGRO_EVENT_QUEUE* _alEventQueue;
+    bool exitRequested;
+    bool redrawBorder;
+    bool paused;
+    bool resetRequested;
+    bool hasFocus;
+    double mouseHideTime;
+    gui::Gui* _gui;
+    Input* _input;
+    Config* _config;
+    Renderer* renderer;
+
+    EmulatorMain();
+    ~EmulatorMain();
+
+    // program entry and frame loop
+    int start();
+    void pause();
+    void unpause();
+    void reset();
+    void exit();
+    void handleOpenMenu();
+
+    // host start-up and display creation
+    bool alInitialize();
+    bool createDisplay(bool createQueueAndTimers);
+    int getVideoAdapterByPos(int x, int y, bool fallbackToFirst);
+    bool loadRom();
+
+    // screen modes and scaling
+    void updateDisplay(int w, int h, bool resizeWindow, bool moveWindow);
+    void toggleFullscreen();
+    void setFullscreen(bool on);
+    void toggleVsync();
+
+private:
+    bool recreateDisplay();
+    void drawFrame();
+};
+
+// message-dialog callbacks of the shell
+void screenModeMessageCallback(gui::Gui* gui, int choice);
+void startupControllerCallback(gui::Gui* gui, int choice);
+
+}  // namespace vek
