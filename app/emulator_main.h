@@ -34,6 +34,7 @@ public:
     Input* _input;
     Config* _config;
     Renderer* renderer;
+    bool displayLost;  // a mode switch left no display: the loop ends with status 1
 
     EmulatorMain();
     ~EmulatorMain();
@@ -59,7 +60,6 @@ public:
     void toggleVsync();
 
 private:
-    bool recreateDisplay();
     void drawFrame();
 };
 
