@@ -100,6 +100,8 @@ public:
                              const char* comment);
     structConfigOption* getOption(const char* name);
     void loadOptionValue(structConfigOption* option, const char* text);
+    // the member's value as the file holds it
+    static void formatValue(const structConfigOption* option, char* out, unsigned size);
     void loadDefaultValues();
     // brings every option into the range the rest of the program can work with
     void limitValues();
