@@ -8,10 +8,10 @@ PACKAGES=(
   liballegro5-dev liballegro-audio5-dev liballegro-acodec5-dev
   liballegro-image5-dev
   libvorbis-dev libogg-dev
-  cc65
+  cc65 cc65-doc
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick
-  libopenal1 libpng-dev
+  libopenal1 libpng-dev libx11-dev
 )
 
 missing=()

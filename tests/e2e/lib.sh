@@ -1,0 +1,99 @@
+# Shared pieces of the end-to-end tests: a private X server, the program started in a
+# directory of the test's own, windows found and closed, screenshots taken.
+# Expects GAME (the program), XCLOSE (tools/xclose) and WORK (a scratch directory).
+
+FAILS=0
+PASSES=0
+
+pass() { echo "PASS: $*"; PASSES=$((PASSES + 1)); }
+fail() { echo "FAIL: $*"; FAILS=$((FAILS + 1)); }
+check() {  # check DESCRIPTION COMMAND...
+    local what=$1; shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+start_xvfb() {
+    local n
+    for n in $(seq 90 140); do
+        if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
+            Xvfb :$n -screen 0 1920x1080x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+            XVFB_PID=$!
+            export DISPLAY=:$n
+            for _ in $(seq 50); do
+                xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+                sleep 0.1
+            done
+            kill $XVFB_PID 2>/dev/null
+        fi
+    done
+    echo "could not start Xvfb" >&2
+    return 1
+}
+
+stop_xvfb() {
+    [ -n "${XVFB_PID:-}" ] && kill $XVFB_PID 2>/dev/null && wait $XVFB_PID 2>/dev/null
+    XVFB_PID=
+}
+
+# start_game DIR: runs the program with DIR as its working directory; sets GAME_PID
+start_game() {
+    (cd "$1" && exec "$GAME" >"$1/stdout.log" 2>"$1/stderr.log") &
+    GAME_PID=$!
+}
+
+# wait_window: sets WIN to the program's window id, waiting up to 20 s
+wait_window() {
+    WIN=
+    for _ in $(seq 200); do
+        WIN=$(xdotool search --pid $GAME_PID --name 'Ember Spire' 2>/dev/null | head -n 1)
+        [ -n "$WIN" ] && return 0
+        if ! kill -0 $GAME_PID 2>/dev/null; then return 1; fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# wait_exit SECONDS: waits for the program to end; sets GAME_STATUS (124 on time-out)
+wait_exit() {
+    local limit=$(( $1 * 10 ))
+    for _ in $(seq $limit); do
+        if ! kill -0 $GAME_PID 2>/dev/null; then
+            wait $GAME_PID
+            GAME_STATUS=$?
+            return 0
+        fi
+        sleep 0.1
+    done
+    kill -9 $GAME_PID 2>/dev/null
+    wait $GAME_PID 2>/dev/null
+    GAME_STATUS=124
+    return 1
+}
+
+window_geometry() {  # prints "X Y W H" of WIN
+    xdotool getwindowgeometry --shell "$WIN" | awk -F= '
+        /^X=/ {x=$2} /^Y=/ {y=$2} /^WIDTH=/ {w=$2} /^HEIGHT=/ {h=$2}
+        END {print x, y, w, h}'
+}
+
+# screenshot FILE: the program's window as a PNG
+screenshot() {
+    /usr/bin/import -window "$WIN" "$1" 2>/dev/null
+}
+
+# cfg_value KEY [DIR]: a value from the configuration file
+cfg_value() {
+    local dir=${2:-$RUN}
+    grep -m1 "^$1=" "$dir/Ember Spire.cfg" 2>/dev/null | cut -d= -f2-
+}
+
+# pixel_diff A B: number of differing pixels between two images of one size
+pixel_diff() {
+    /usr/bin/compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'
+}
+
+finish() {
+    stop_xvfb
+    echo "$PASSES passed, $FAILS failed"
+    [ "$FAILS" -eq 0 ]
+}
