@@ -54,6 +54,9 @@ public:
     void setButtons(int player, int buttons);
     void clearButtons(int player, int buttons);
     int getButtons(int player);
+
+private:
+    int readPort(int first, int second);
 };
 
 }  // namespace nes
