@@ -1,0 +1,590 @@
+#include <gtest/gtest.h>
+
+#include <allegro5/allegro.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/util.h"
+#include "nes/ppu.h"
+#include "video/renderer.h"
+
+using vek::NESPAL;
+using vek::Renderer;
+using vek::nes::Ppu;
+
+namespace {
+
+// colours of the console's palette, as documented (alpha 255)
+const uint32_t BLACK = 0xFF000000;  // $0F
+const uint32_t WHITE = 0xFFFFFFFF;  // $30
+const uint32_t GREY = 0xFF585858;   // $00
+const uint32_t RED = 0xFFA62721;    // $16
+const uint32_t GREEN = 0xFF51DF21;  // $2A
+const uint32_t BLUE = 0xFF3337FE;   // $12
+const uint32_t PINK = 0xFFFE5EC4;   // $25
+const uint32_t TEAL = 0xFF39C3DF;   // $2C
+const uint32_t OLIVE = 0xFF596200;  // $18
+
+// The frame bitmap read back as 0xAARRGGBB words, whatever its own format.
+struct Picture {
+    std::vector<uint32_t> pixels;
+    uint32_t at(int screenX, int screenY) const {
+        return pixels[(size_t)(screenY + 8) * Renderer::BITMAP_W + (screenX + 8)];
+    }
+};
+
+Picture readBack(ALLEGRO_BITMAP* bitmap) {
+    Picture p;
+    p.pixels.resize((size_t)Renderer::BITMAP_W * Renderer::BITMAP_H);
+    ALLEGRO_LOCKED_REGION* r = al_lock_bitmap(bitmap, ALLEGRO_PIXEL_FORMAT_ARGB_8888, ALLEGRO_LOCK_READONLY);
+    if (!r) {
+        ADD_FAILURE() << "cannot lock the frame bitmap";
+        return p;
+    }
+    for (int y = 0; y < Renderer::BITMAP_H; y++) {
+        const uint32_t* row = (const uint32_t*)((const char*)r->data + (ptrdiff_t)y * r->pitch);
+        for (int x = 0; x < Renderer::BITMAP_W; x++) p.pixels[(size_t)y * Renderer::BITMAP_W + x] = row[x];
+    }
+    al_unlock_bitmap(bitmap);
+    return p;
+}
+
+// pattern helpers: a tile's 16 bytes are 8 low-plane rows, then 8 high-plane rows
+void solidTile(Ppu& ppu, unsigned int address, int colourNumber) {
+    for (int i = 0; i < 8; i++) {
+        ppu.vram[address + i] = (colourNumber & 1) ? 0xFF : 0x00;
+        ppu.vram[address + i + 8] = (colourNumber & 2) ? 0xFF : 0x00;
+    }
+}
+
+void pixelTile(Ppu& ppu, unsigned int address, int px, int py, int colourNumber) {
+    for (int i = 0; i < 16; i++) ppu.vram[address + i] = 0;
+    if (colourNumber & 1) ppu.vram[address + py] = (unsigned char)(0x80 >> px);
+    if (colourNumber & 2) ppu.vram[address + py + 8] = (unsigned char)(0x80 >> px);
+}
+
+class RendererTest : public ::testing::Test {
+protected:
+    Ppu ppu{nullptr};
+    Renderer* renderer = nullptr;
+
+    void SetUp() override {
+        ASSERT_TRUE(al_init());
+        al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
+        al_set_new_bitmap_format(ALLEGRO_PIXEL_FORMAT_ANY);
+        renderer = new Renderer(&ppu);
+        ASSERT_NE(renderer->bitmap, nullptr);
+        // patterns 1 to 3: solid colour 1 to 3; background palettes and sprite palettes distinct
+        solidTile(ppu, 0x0010, 1);
+        solidTile(ppu, 0x0020, 2);
+        solidTile(ppu, 0x0030, 3);
+        const unsigned char palette[32] = {
+            0x0F, 0x16, 0x2A, 0x12, 0x0F, 0x25, 0x2C, 0x18, 0x0F, 0x30, 0x00, 0x16, 0x0F, 0x2A, 0x12, 0x25,
+            0x0F, 0x30, 0x25, 0x2C, 0x0F, 0x18, 0x16, 0x2A, 0x0F, 0x12, 0x00, 0x30, 0x0F, 0x2C, 0x18, 0x00,
+        };
+        for (int i = 0; i < 32; i++) ppu.write8(0x3F00 + i, palette[i]);
+        // every sprite parked below the screen
+        for (int n = 0; n < 64; n++) ppu.oam[4 * n] = 0xFF;
+    }
+
+    void TearDown() override { delete renderer; }
+
+    Picture draw() {
+        renderer->update();
+        return readBack(renderer->bitmap);
+    }
+
+    void sprite(int n, int y, int tile, int attributes, int x) {
+        ppu.oam[4 * n] = (unsigned char)y;
+        ppu.oam[4 * n + 1] = (unsigned char)tile;
+        ppu.oam[4 * n + 2] = (unsigned char)attributes;
+        ppu.oam[4 * n + 3] = (unsigned char)x;
+    }
+};
+
+}  // namespace
+
+TEST(Nespal, BlockZeroHoldsTheConsoleColours) {
+    struct Entry {
+        int index;
+        uint32_t rgb;
+    };
+    const Entry documented[] = {
+        {0x00, 0x585858}, {0x01, 0x00237C}, {0x0D, 0x000000}, {0x16, 0xA62721}, {0x1C, 0x006D85},
+        {0x20, 0xFFFFFF}, {0x27, 0xE19321}, {0x2D, 0x424242}, {0x30, 0xFFFFFF}, {0x37, 0xF4D199},
+        {0x3D, 0xACACAC}, {0x3F, 0x000000},
+    };
+    for (const Entry& e : documented) {
+        EXPECT_EQ(Renderer::colour(e.index), 0xFF000000u | e.rgb) << "colour " << e.index;
+    }
+}
+
+TEST(Nespal, EmphasisBlocksStartWithTheEmphasisedGrey) {
+    const uint32_t firstEntries[8] = {0x585858, 0x634643, 0x3E5C34, 0x45462D, 0x494976, 0x4C3B52, 0x37484A, 0x393939};
+    for (int block = 0; block < 8; block++) {
+        EXPECT_EQ(Renderer::colour(64 * block), 0xFF000000u | firstEntries[block]) << "block " << block;
+    }
+}
+
+TEST(Nespal, EmphasisLiftsItsChannelsAndDarkensTheOthers) {
+    // single-bit blocks: the emphasised channel never drops, the other two never rise;
+    // black stays black under every emphasis; all-bits emphasis darkens everything
+    for (int i = 0; i < 64; i++) {
+        for (int bit = 0; bit < 3; bit++) {
+            int block = 1 << bit;
+            for (int c = 0; c < 3; c++) {
+                int base = NESPAL[i][c], emphasised = NESPAL[64 * block + i][c];
+                if (c == bit) EXPECT_GE(emphasised, base) << "colour " << i << " block " << block;
+                else EXPECT_LE(emphasised, base) << "colour " << i << " block " << block;
+            }
+        }
+        for (int c = 0; c < 3; c++) {
+            EXPECT_LE(NESPAL[7 * 64 + i][c], NESPAL[i][c]);
+            if (NESPAL[i][c] == 0) {
+                for (int block = 1; block < 8; block++) EXPECT_EQ(NESPAL[64 * block + i][c], 0);
+            }
+        }
+    }
+    // the emphasised red of white is lifted to the top and no further
+    EXPECT_EQ(NESPAL[64 + 0x20][0], 255);
+}
+
+TEST_F(RendererTest, BackdropFillsScreenAndMargins) {
+    ppu.write8(0x3F00, 0x0F);
+    Picture p = draw();
+    for (uint32_t px : p.pixels) ASSERT_EQ(px, BLACK);
+
+    ppu.write8(0x3F00, 0x30);
+    p = draw();
+    for (uint32_t px : p.pixels) ASSERT_EQ(px, WHITE);
+}
+
+TEST_F(RendererTest, BackdropComesFromPaletteZeroNotTheSpriteCopy) {
+    // $3F10 is a byte of its own and is never the backdrop
+    ppu.write8(0x3F00, 0x00);
+    ppu.write8(0x3F10, 0x30);
+    Picture p = draw();
+    EXPECT_EQ(p.at(-8, -8), GREY);
+    EXPECT_EQ(p.at(100, 100), GREY);
+    EXPECT_EQ(p.at(263, 255), GREY);
+}
+
+TEST_F(RendererTest, UnscrolledNametableStartsAtTheTopLeftCorner) {
+    ppu.write8(0x2000, 1);                // tile (0, 0)
+    ppu.write8(0x2000 + 29 * 32 + 31, 2); // tile (31, 29)
+    ppu.write8(0x2000 + 32 + 1, 3);       // tile (1, 1)
+    Picture p = draw();
+    EXPECT_EQ(p.at(0, 0), RED);
+    EXPECT_EQ(p.at(7, 7), RED);
+    EXPECT_EQ(p.at(8, 0), BLACK);
+    EXPECT_EQ(p.at(8, 8), BLUE);
+    EXPECT_EQ(p.at(15, 15), BLUE);
+    EXPECT_EQ(p.at(248, 232), GREEN);
+    EXPECT_EQ(p.at(255, 239), GREEN);
+    // nothing of the plane reaches the margins without scrolling
+    EXPECT_EQ(p.at(-1, 0), BLACK);
+    EXPECT_EQ(p.at(0, -1), BLACK);
+    EXPECT_EQ(p.at(256, 239), BLACK);
+    EXPECT_EQ(p.at(255, 240), BLACK);
+}
+
+TEST_F(RendererTest, SecondNametableFillsTheScreenWhenSelected) {
+    // horizontal mirroring: $2400 shows $2000
+    ppu.setNametableMirroring(0);
+    ppu.write8(0x2000, 1);
+    ppu.ctrl = 0x01;
+    Picture p = draw();
+    EXPECT_EQ(p.at(0, 0), RED);
+    EXPECT_EQ(p.at(8, 0), BLACK);
+
+    // vertical mirroring: $2400 is a table of its own
+    ppu.setNametableMirroring(1);
+    ppu.write8(0x2000, 1);
+    ppu.write8(0x2400, 2);
+    p = draw();
+    EXPECT_EQ(p.at(0, 0), GREEN);
+    ppu.ctrl = 0x00;
+    p = draw();
+    EXPECT_EQ(p.at(0, 0), RED);
+}
+
+TEST_F(RendererTest, VerticalScrollBringsInTheTableBelow) {
+    ppu.setNametableMirroring(0);
+    for (int c = 0; c < 32; c++) {
+        ppu.write8(0x2000 + c, 1);           // row 0 of $2000
+        ppu.write8(0x2000 + 32 + c, 2);      // row 1 of $2000
+        ppu.write8(0x2000 + 29 * 32 + c, 3); // row 29 of $2000
+        ppu.write8(0x2800 + c, 2);           // row 0 of $2800
+    }
+    ppu.scrollY = 8;
+    Picture p = draw();
+    EXPECT_EQ(p.at(0, 0), GREEN);     // row 1 of $2000 at the top
+    EXPECT_EQ(p.at(200, 7), GREEN);
+    EXPECT_EQ(p.at(0, 224), BLUE);    // row 29 of $2000 just above the bottom
+    EXPECT_EQ(p.at(0, 231), BLUE);
+    EXPECT_EQ(p.at(0, 232), GREEN);   // row 0 of $2800 in the bottom 8 rows
+    EXPECT_EQ(p.at(255, 239), GREEN);
+    // row 0 of $2000 lies wholly above the screen and is not drawn, not even into the margin
+    EXPECT_EQ(p.at(0, -8), BLACK);
+    EXPECT_EQ(p.at(0, -1), BLACK);
+}
+
+TEST_F(RendererTest, BothScrollsReachAllFourTablesThroughMirroring) {
+    // vertical mirroring: $2800 is $2000 and $2C00 is $2400
+    ppu.setNametableMirroring(1);
+    ppu.write8(0x2000, 1);
+    ppu.write8(0x2400, 3);
+    ppu.scrollX = 4;
+    ppu.scrollY = 4;
+    Picture p = draw();
+    EXPECT_EQ(p.at(-4, -4), RED);     // $2000, partly in the margins
+    EXPECT_EQ(p.at(3, 3), RED);
+    EXPECT_EQ(p.at(4, 4), BLACK);
+    EXPECT_EQ(p.at(252, 0), BLUE);    // $2400 at the top right
+    EXPECT_EQ(p.at(259, -4), BLUE);
+    EXPECT_EQ(p.at(0, 236), RED);     // $2800 at the bottom left
+    EXPECT_EQ(p.at(-4, 243), RED);
+    EXPECT_EQ(p.at(252, 236), BLUE);  // $2C00 at the bottom right
+    EXPECT_EQ(p.at(259, 243), BLUE);
+    EXPECT_EQ(p.at(251, 235), BLACK);
+}
+
+TEST_F(RendererTest, HorizontalScrollDrawsPartTilesIntoTheSideMargins) {
+    ppu.setNametableMirroring(0);
+    ppu.write8(0x2000, 1);
+    ppu.write8(0x2000 + 1, 2);
+    ppu.scrollX = 4;
+    Picture p = draw();
+    EXPECT_EQ(p.at(-4, 0), RED);    // left half of tile 0 in the left margin
+    EXPECT_EQ(p.at(3, 0), RED);
+    EXPECT_EQ(p.at(-5, 0), BLACK);
+    EXPECT_EQ(p.at(4, 0), GREEN);
+    // the right edge shows the start of $2400 = $2000, running 4 pixels into the margin
+    EXPECT_EQ(p.at(251, 0), BLACK);
+    EXPECT_EQ(p.at(252, 0), RED);
+    EXPECT_EQ(p.at(259, 0), RED);
+    EXPECT_EQ(p.at(260, 0), BLACK);
+}
+
+TEST_F(RendererTest, FarScrollWrapsThroughTheRepeatingPlane) {
+    // vertical mirroring: $2000 and $2400 differ, $2800 = $2000, $2C00 = $2400
+    ppu.setNametableMirroring(1);
+    ppu.write8(0x2000, 1);
+    ppu.write8(0x2000 + 31, 2);
+    ppu.write8(0x2400 + 31, 3);
+
+    // scrollX 255 with the second table selected: the screen starts 1 pixel before the plane
+    // repeats, so column 0 is the last pixel column of $2400 and column 1 starts $2000 again
+    ppu.ctrl = 0x01;
+    ppu.scrollX = 255;
+    Picture p = draw();
+    EXPECT_EQ(p.at(0, 0), BLUE);
+    EXPECT_EQ(p.at(1, 0), RED);
+    EXPECT_EQ(p.at(8, 0), RED);
+    EXPECT_EQ(p.at(9, 0), BLACK);
+
+    // horizontal mirroring, scrollY 239 with the lower tables selected: row 0 is the last
+    // pixel row of $2800 and row 1 starts $2000 again
+    ppu.setNametableMirroring(0);
+    ppu.write8(0x2000, 1);
+    ppu.write8(0x2000 + 29 * 32, 3);
+    ppu.write8(0x2800, 0);
+    ppu.write8(0x2800 + 29 * 32, 2);
+    ppu.ctrl = 0x02;
+    ppu.scrollX = 0;
+    ppu.scrollY = 239;
+    p = draw();
+    EXPECT_EQ(p.at(0, 0), GREEN);
+    EXPECT_EQ(p.at(0, 1), RED);
+    EXPECT_EQ(p.at(0, 8), RED);
+    EXPECT_EQ(p.at(0, 9), BLACK);
+}
+
+TEST_F(RendererTest, AttributeBytePicksPalettesPerQuadrant) {
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++) ppu.write8(0x2000 + 32 * r + c, 1);
+    ppu.write8(0x23C0, 0xE4);  // 11 10 01 00: bottom-right, bottom-left, top-right, top-left
+    Picture p = draw();
+    EXPECT_EQ(p.at(0, 0), RED);     // palette 0, colour 1: $16
+    EXPECT_EQ(p.at(8, 8), RED);
+    EXPECT_EQ(p.at(16, 0), PINK);   // palette 1: $25
+    EXPECT_EQ(p.at(31, 15), PINK);
+    EXPECT_EQ(p.at(0, 16), WHITE);  // palette 2: $30
+    EXPECT_EQ(p.at(15, 31), WHITE);
+    EXPECT_EQ(p.at(16, 16), GREEN); // palette 3: $2A
+    EXPECT_EQ(p.at(31, 31), GREEN);
+}
+
+TEST_F(RendererTest, PatternTableBitsSelectBackgroundAndSpriteTables) {
+    solidTile(ppu, 0x1010, 2);
+    ppu.write8(0x2000, 1);
+    sprite(0, 99, 1, 0x00, 100);
+    ppu.ctrl = 0x10;  // background from $1000, sprites from $0000
+    Picture p = draw();
+    EXPECT_EQ(p.at(0, 0), GREEN);
+    EXPECT_EQ(p.at(100, 100), WHITE);  // sprite palette 0, colour 1: $30
+    ppu.ctrl = 0x08;  // background from $0000, sprites from $1000
+    p = draw();
+    EXPECT_EQ(p.at(0, 0), RED);
+    EXPECT_EQ(p.at(100, 100), PINK);   // colour 2: $25
+}
+
+TEST_F(RendererTest, SpriteRowsFollowTheYByte) {
+    sprite(0, 0xEF, 3, 0x00, 40);  // y 240: not drawn
+    sprite(1, 0xEE, 3, 0x00, 80);  // y 239: one row on screen, seven in the bottom margin
+    sprite(2, 0x00, 3, 0x00, 120); // y 1
+    Picture p = draw();
+    for (int y = -8; y < 256; y++) ASSERT_EQ(p.at(40, y), BLACK) << y;
+    EXPECT_EQ(p.at(80, 238), BLACK);
+    EXPECT_EQ(p.at(80, 239), TEAL);  // sprite palette 0, colour 3: $2C
+    EXPECT_EQ(p.at(87, 246), TEAL);
+    EXPECT_EQ(p.at(80, 247), BLACK);
+    EXPECT_EQ(p.at(120, 0), BLACK);
+    EXPECT_EQ(p.at(120, 1), TEAL);
+    EXPECT_EQ(p.at(120, 8), TEAL);
+    EXPECT_EQ(p.at(120, 9), BLACK);
+}
+
+TEST_F(RendererTest, SpriteAtTheRightEdgeRunsIntoTheMargin) {
+    sprite(0, 49, 3, 0x00, 0xFC);
+    Picture p = draw();
+    EXPECT_EQ(p.at(251, 50), BLACK);
+    for (int x = 252; x < 260; x++) EXPECT_EQ(p.at(x, 50), TEAL) << x;
+    EXPECT_EQ(p.at(260, 50), BLACK);
+}
+
+TEST_F(RendererTest, LowerSpriteNumberCoversHigher) {
+    sprite(3, 19, 1, 0x00, 20);   // colour 1 of palette 0: $30
+    sprite(10, 23, 2, 0x00, 24);  // colour 2 of palette 0: $25, overlapping by 4 x 4
+    Picture p = draw();
+    EXPECT_EQ(p.at(24, 24), WHITE);
+    EXPECT_EQ(p.at(27, 27), WHITE);
+    EXPECT_EQ(p.at(28, 28), PINK);
+    EXPECT_EQ(p.at(31, 31), PINK);
+}
+
+TEST_F(RendererTest, BehindSpriteShowsOnlyThroughBackgroundColourZero) {
+    // background tile: left half colour 1, right half colour 0
+    for (int i = 0; i < 8; i++) {
+        ppu.vram[0x0040 + i] = 0xF0;
+        ppu.vram[0x0048 + i] = 0x00;
+    }
+    ppu.write8(0x2000 + 32 * 2 + 2, 4);       // screen (16, 16)
+    sprite(5, 15, 3, 0x20, 16);               // behind, solid colour 3
+    Picture p = draw();
+    EXPECT_EQ(p.at(16, 16), RED);    // background colour 1 wins
+    EXPECT_EQ(p.at(19, 23), RED);
+    EXPECT_EQ(p.at(20, 16), TEAL);   // colour 0: the sprite shows through
+    EXPECT_EQ(p.at(23, 23), TEAL);
+
+    // in front, the same sprite covers the whole tile
+    ppu.oam[4 * 5 + 2] = 0x00;
+    p = draw();
+    EXPECT_EQ(p.at(16, 16), TEAL);
+    EXPECT_EQ(p.at(23, 23), TEAL);
+}
+
+TEST_F(RendererTest, InFrontSpriteCoversALowerNumberedBehindSprite) {
+    // a lower number covers a higher one only within one priority
+    sprite(0, 59, 1, 0x20, 60);  // behind
+    sprite(9, 59, 2, 0x00, 60);  // in front
+    Picture p = draw();
+    EXPECT_EQ(p.at(60, 60), PINK);
+}
+
+TEST_F(RendererTest, SpriteColourZeroIsTransparent) {
+    ppu.write8(0x2000 + 32 * 4 + 4, 1);  // screen (32, 32)
+    pixelTile(ppu, 0x0050, 2, 3, 3);
+    sprite(0, 31, 5, 0x00, 32);
+    Picture p = draw();
+    EXPECT_EQ(p.at(34, 35), TEAL);
+    EXPECT_EQ(p.at(32, 32), RED);
+    EXPECT_EQ(p.at(39, 39), RED);
+}
+
+TEST_F(RendererTest, SpritesFlipHorizontallyAndVertically) {
+    pixelTile(ppu, 0x0050, 1, 2, 3);  // one pixel at column 1, row 2
+    sprite(0, 9, 5, 0x00, 10);
+    sprite(1, 29, 5, 0x40, 30);
+    sprite(2, 49, 5, 0x80, 50);
+    sprite(3, 69, 5, 0xC0, 70);
+    Picture p = draw();
+    struct Case {
+        int origin;  // the sprite's top-left corner is (origin, origin)
+        int dx, dy;  // where the single pixel lands
+        const char* what;
+    };
+    const Case cases[] = {{10, 1, 2, "plain"}, {30, 6, 2, "horizontal"}, {50, 1, 5, "vertical"}, {70, 6, 5, "both"}};
+    for (const Case& c : cases) {
+        for (int dy = 0; dy < 8; dy++)
+            for (int dx = 0; dx < 8; dx++) {
+                uint32_t expected = (dx == c.dx && dy == c.dy) ? TEAL : BLACK;
+                ASSERT_EQ(p.at(c.origin + dx, c.origin + dy), expected) << c.what << " at " << dx << "," << dy;
+            }
+    }
+}
+
+TEST_F(RendererTest, SpritePaletteComesFromTheAttributeBits) {
+    sprite(0, 9, 1, 0x01, 10);   // palette 1 colour 1: $3F15 = $18
+    sprite(1, 9, 2, 0x02, 20);   // palette 2 colour 2: $3F1A = $00
+    sprite(2, 9, 3, 0x03, 30);   // palette 3 colour 3: $3F1F = $00
+    sprite(3, 9, 3, 0x1D, 40);   // unused bits 2-4 set, palette 1 colour 3: $3F17 = $2A
+    Picture p = draw();
+    EXPECT_EQ(p.at(10, 10), OLIVE);
+    EXPECT_EQ(p.at(20, 10), GREY);
+    EXPECT_EQ(p.at(30, 10), GREY);
+    EXPECT_EQ(p.at(40, 10), GREEN);
+}
+
+TEST_F(RendererTest, EveryFrameRepaintsEveryPixel) {
+    ppu.write8(0x2000, 1);
+    sprite(0, 99, 3, 0x00, 99);
+    draw();
+    ppu.write8(0x2000, 0);
+    ppu.oam[0] = 0xFF;
+    Picture p = draw();
+    for (uint32_t px : p.pixels) ASSERT_EQ(px, BLACK);
+}
+
+TEST_F(RendererTest, BottomUpRowsAreAddressedThroughTheNegativePitch) {
+    ppu.setNametableMirroring(0);
+    for (int i = 0; i < 30 * 32; i++) ppu.write8(0x2000 + i, (unsigned char)(1 + (i * 7 + i / 32) % 3));
+    for (int i = 0; i < 64; i++) ppu.write8(0x23C0 + i, (unsigned char)(i * 37));
+    for (int n = 0; n < 64; n++) sprite(n, (n * 29) % 250, 1 + n % 3, n * 13, (n * 53) % 256);
+    ppu.scrollX = 3;
+    ppu.scrollY = 5;
+    Picture expected = draw();
+
+    // rows stored bottom-up: the region's data points at the top row, which is the last in memory
+    std::vector<uint32_t> buffer((size_t)Renderer::BITMAP_W * Renderer::BITMAP_H, 0x12345678);
+    ALLEGRO_LOCKED_REGION region;
+    region.data = &buffer[(size_t)(Renderer::BITMAP_H - 1) * Renderer::BITMAP_W];
+    region.format = ALLEGRO_PIXEL_FORMAT_ARGB_8888;
+    region.pitch = -Renderer::BITMAP_W * 4;
+    region.pixel_size = 4;
+    renderer->lockedRegion = &region;
+    renderer->drawFrame();
+    renderer->lockedRegion = nullptr;
+
+    for (int y = 0; y < Renderer::BITMAP_H; y++)
+        for (int x = 0; x < Renderer::BITMAP_W; x++)
+            ASSERT_EQ(buffer[(size_t)(Renderer::BITMAP_H - 1 - y) * Renderer::BITMAP_W + x],
+                      expected.pixels[(size_t)y * Renderer::BITMAP_W + x])
+                << "bitmap pixel " << x << "," << y;
+}
+
+TEST_F(RendererTest, RowGapsInTheLockedRegionAreLeftAlone) {
+    ppu.write8(0x2000, 1);
+    const int stride = Renderer::BITMAP_W + 5;
+    std::vector<uint32_t> buffer((size_t)stride * Renderer::BITMAP_H, 0x12345678);
+    ALLEGRO_LOCKED_REGION region;
+    region.data = buffer.data();
+    region.format = ALLEGRO_PIXEL_FORMAT_ARGB_8888;
+    region.pitch = stride * 4;
+    region.pixel_size = 4;
+    renderer->lockedRegion = &region;
+    renderer->drawFrame();
+    renderer->lockedRegion = nullptr;
+    for (int y = 0; y < Renderer::BITMAP_H; y++) {
+        for (int x = Renderer::BITMAP_W; x < stride; x++) ASSERT_EQ(buffer[(size_t)y * stride + x], 0x12345678u);
+    }
+    EXPECT_EQ(buffer[(size_t)8 * stride + 8], RED);
+    EXPECT_EQ(buffer[(size_t)15 * stride + 15], RED);
+    EXPECT_EQ(buffer[(size_t)16 * stride + 16], BLACK);
+}
+
+namespace {
+
+// Collects what the renderer logs as a failure into a file of the test's own.
+class ErrorLogCapture {
+public:
+    ErrorLogCapture() : path(std::string(::testing::TempDir()) + "renderer_error.log") {
+        std::remove(path.c_str());
+        vek::Util::strncpy0(saved, vek::g_errorLogFileName, sizeof(saved));
+        vek::Util::strncpy0(vek::g_errorLogFileName, path.c_str(), sizeof(vek::g_errorLogFileName));
+    }
+    ~ErrorLogCapture() {
+        vek::Util::strncpy0(vek::g_errorLogFileName, saved, sizeof(vek::g_errorLogFileName));
+        std::remove(path.c_str());
+    }
+    std::string text() const {
+        std::ifstream in(path);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+private:
+    std::string path;
+    char saved[64];
+};
+
+Picture drawOneFrame(int format, ErrorLogCapture& log, std::string& logged) {
+    Ppu ppu(nullptr);
+    solidTile(ppu, 0x0010, 1);
+    ppu.write8(0x2000, 1);
+    ppu.write8(0x3F00, 0x30);
+    ppu.write8(0x3F01, 0x0F);
+    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
+    al_set_new_bitmap_format(format);
+    Renderer renderer(&ppu);
+    al_set_new_bitmap_format(ALLEGRO_PIXEL_FORMAT_ANY);
+    Picture p;
+    if (!renderer.bitmap) {
+        ADD_FAILURE() << "no bitmap in format " << format;
+        return p;
+    }
+    renderer.update();
+    p = readBack(renderer.bitmap);
+    logged = log.text();
+    return p;
+}
+
+}  // namespace
+
+TEST(RendererFormats, DefaultAndSameLayoutFormatsDrawWithoutComplaint) {
+    ASSERT_TRUE(al_init());
+    const int formats[] = {ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_PIXEL_FORMAT_ARGB_8888, ALLEGRO_PIXEL_FORMAT_XRGB_8888};
+    for (int format : formats) {
+        ErrorLogCapture log;
+        std::string logged;
+        Picture p = drawOneFrame(format, log, logged);
+        if (p.pixels.empty()) continue;
+        EXPECT_EQ(logged, "") << "format " << format;
+        // XRGB keeps no alpha; compare colours only
+        EXPECT_EQ(p.at(0, 0) & 0xFFFFFF, BLACK & 0xFFFFFF) << "format " << format;
+        EXPECT_EQ(p.at(8, 0) & 0xFFFFFF, WHITE & 0xFFFFFF) << "format " << format;
+        EXPECT_EQ(p.at(-8, -8) & 0xFFFFFF, WHITE & 0xFFFFFF) << "format " << format;
+    }
+}
+
+TEST(RendererFormats, AnotherLayoutIsReportedAndStillDrawnRight) {
+    ASSERT_TRUE(al_init());
+    ErrorLogCapture log;
+    std::string logged;
+    Picture p = drawOneFrame(ALLEGRO_PIXEL_FORMAT_RGB_565, log, logged);
+    EXPECT_EQ(logged, "pixel format not supported (13)\n");
+    if (p.pixels.empty()) return;
+    // white and black survive 5-6-5 bits exactly
+    EXPECT_EQ(p.at(0, 0) & 0xFFFFFF, 0x000000u);
+    EXPECT_EQ(p.at(8, 0) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(p.at(263, 255) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST(RendererFormats, WithoutABitmapUpdateDoesNothing) {
+    ASSERT_TRUE(al_init());
+    ErrorLogCapture log;
+    Ppu ppu(nullptr);
+    // a video bitmap cannot be made without a display
+    al_set_new_bitmap_flags(ALLEGRO_VIDEO_BITMAP);
+    Renderer renderer(&ppu);
+    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
+    EXPECT_EQ(renderer.bitmap, nullptr);
+    EXPECT_EQ(log.text(), "Renderer al_create_bitmap failed\n");
+    renderer.update();
+    EXPECT_EQ(renderer.lockedRegion, nullptr);
+}
