@@ -1,0 +1,125 @@
+#include "gui/font.h"
+
+#include "app/util.h"
+
+namespace vek {
+
+Font::Font() : h(1), lineH(1), color(al_map_rgba(255, 255, 255, 255)) {
+    for (int i = 0; i < NUM_GLYPHS; i++) glyphs[i] = nullptr;
+}
+
+Font::~Font() {
+    for (int i = 0; i < NUM_GLYPHS; i++) {
+        if (glyphs[i]) al_destroy_bitmap(glyphs[i]);
+        glyphs[i] = nullptr;
+    }
+}
+
+bool Font::load(const char* path) {
+    (void)path;
+    if (glyphs[0]) return false;
+    ALLEGRO_BITMAP* strip = Util::loadStaticBitmap(SBMP_FONT);
+    if (!strip) {
+        Util::logErrorF("Font::load() al_load_bitmap failed\n");
+        return false;
+    }
+    lineH = al_get_bitmap_height(strip);
+    h = lineH - 1;
+
+    // each red pixel of the marker row (the last one) opens a glyph that ends where the next
+    // one opens
+    ALLEGRO_BITMAP* oldTarget = al_get_target_bitmap();
+    const int stripW = al_get_bitmap_width(strip);
+    int start = -1;
+    int count = 0;
+    for (int x = 0; x < stripW && count < NUM_GLYPHS; x++) {
+        unsigned char r, g, b;
+        al_unmap_rgb(al_get_pixel(strip, x, h), &r, &g, &b);
+        if (r == 0) continue;
+        if (start >= 0) {
+            ALLEGRO_BITMAP* glyph = al_create_bitmap(x - start, h);
+            if (glyph) {
+                al_set_target_bitmap(glyph);
+                al_clear_to_color(al_map_rgba(0, 0, 0, 0));
+                al_draw_bitmap_region(strip, start, 0, x - start, h, 0, 0, 0);
+            }
+            glyphs[count++] = glyph;
+        }
+        start = x;
+    }
+    if (oldTarget) al_set_target_bitmap(oldTarget);
+    al_destroy_bitmap(strip);
+    return true;
+}
+
+// how far the pen moves for one byte; bytes 128 and above count as spaces
+int Font::advance(char c) {
+    if (c > 32) {
+        ALLEGRO_BITMAP* g = glyphs[c - FIRST_CHAR];
+        return g ? al_get_bitmap_width(g) : 0;
+    }
+    return glyphs[0] ? al_get_bitmap_width(glyphs[0]) : 0;
+}
+
+void Font::drawText(ALLEGRO_BITMAP* target, int x, int y, const char* text) {
+    if (!glyphs[0]) return;
+    unsigned char r, g, b, a;
+    al_unmap_rgba(color, &r, &g, &b, &a);
+    const bool plain = r == 255 && g == 255 && b == 255 && a == 255;
+    al_set_target_bitmap(target);
+    int px = x;
+    int py = y;
+    for (const char* p = text; *p; p++) {
+        const char c = *p;
+        if (c == '\n') {
+            py += lineH;
+            px = x;
+        } else if (c > 32) {
+            ALLEGRO_BITMAP* glyph = glyphs[c - FIRST_CHAR];
+            if (!glyph) continue;
+            if (plain)
+                al_draw_bitmap(glyph, px, py, 0);
+            else
+                al_draw_tinted_bitmap(glyph, color, px, py, 0);
+            px += al_get_bitmap_width(glyph);
+        } else {
+            px += advance(c);
+        }
+    }
+}
+
+int Font::getH() {
+    return h;
+}
+
+void Font::getTextSize(const char* text, int* w, int* h) {
+    if (!glyphs[0]) {
+        if (w) *w = 0;
+        if (h) *h = 0;
+        return;
+    }
+    int widest = 0;
+    int lineW = 0;
+    int lines = 0;
+    for (const char* p = text; *p; p++) {
+        if (*p == '\n') {
+            lines++;
+            lineW = 0;
+            continue;
+        }
+        lineW += advance(*p);
+        if (lineW > widest) widest = lineW;
+    }
+    if (w) *w = widest;
+    if (h) *h = this->h + lineH * lines;
+}
+
+void Font::setColor(ALLEGRO_COLOR color) {
+    this->color = color;
+}
+
+void Font::resetColor() {
+    color = al_map_rgba(255, 255, 255, 255);
+}
+
+}  // namespace vek

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <allegro5/allegro.h>
+
+namespace vek {
+
+// the font's glyph strip in the static bitmap format, made from gui/font/glyphs.txt
+extern const unsigned char SBMP_FONT[];
+
+// The overlay menus' proportional bitmap font: one small bitmap per character 32 to 127,
+// cut from SBMP_FONT, drawn plainly or tinted.
+class Font {
+public:
+    static const int FIRST_CHAR = 32;
+    static const int NUM_GLYPHS = 96;
+
+    ALLEGRO_BITMAP* glyphs[NUM_GLYPHS];
+    int h;
+    int lineH;  // distance from one text line to the next; dialogs set it before drawing
+    ALLEGRO_COLOR color;
+
+    Font();
+    ~Font();
+
+    // loading (the path is not read: the glyphs are compiled in)
+    bool load(const char* path);
+
+    // drawing and measuring
+    void drawText(ALLEGRO_BITMAP* target, int x, int y, const char* text);
+    int getH();
+    void getTextSize(const char* text, int* w, int* h);
+
+    // tint
+    void setColor(ALLEGRO_COLOR color);
+    void resetColor();
+
+private:
+    int advance(char c);
+};
+
+}  // namespace vek

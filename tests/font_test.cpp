@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/util.h"
+#include "gui/font.h"
+#include "gui_test_support.h"
+
+using vek::Font;
+using vek::Util;
+using guitest::rgb;
+
+namespace {
+
+// The glyph art as written in gui/font/glyphs.txt: character -> seven rows of '#' and '.'.
+std::map<int, std::vector<std::string>> readGlyphArt() {
+    std::map<int, std::vector<std::string>> art;
+    std::ifstream in(guitest::sourceDir() + "/gui/font/glyphs.txt");
+    std::string s;
+    int cur = -1;
+    while (std::getline(in, s)) {
+        if (s.empty() || s[0] == ';') continue;
+        if (cur < 0 || art[cur].size() == 7) {
+            cur = s == "[DEL]" ? 127 : (unsigned char)s[1];
+            continue;
+        }
+        art[cur].push_back(s);
+    }
+    return art;
+}
+
+class FontTest : public ::testing::Test {
+protected:
+    Font font;
+    void SetUp() override {
+        guitest::initAllegro();
+        ASSERT_TRUE(font.load("font.png"));
+    }
+    int width(const char* text) {
+        int w = -1;
+        font.getTextSize(text, &w, nullptr);
+        return w;
+    }
+    int height(const char* text) {
+        int h = -1;
+        font.getTextSize(text, nullptr, &h);
+        return h;
+    }
+};
+
+}  // namespace
+
+TEST(StaticBitmap, DecodesSizeBigEndianAndKeyColour) {
+    guitest::initAllegro();
+    // 258 x 2: the width needs both header bytes; key colour (0, 0, 0)
+    const int w = 258, h = 2;
+    std::vector<unsigned char> data = {1, 2, 0, 2, 0, 0, 0};
+    for (int i = 0; i < w * h; i++) {
+        data.push_back((unsigned char)i);  // red counts up, so (0,0,0) appears at 0 and 256
+        data.push_back(0);
+        data.push_back(i == 1 ? 1 : 0);    // (1, 0, 1) and the near-key (0, 0, 1) further on
+    }
+    data[7 + 3 * 300 + 2] = 1;             // pixel 300 = (300 & 255, 0, 1): opaque
+    ALLEGRO_BITMAP* before = guitest::makeCanvas(4, 4, al_map_rgb(0, 0, 0));
+    al_set_target_bitmap(before);
+
+    ALLEGRO_BITMAP* bmp = Util::loadStaticBitmap(data.data());
+    ASSERT_NE(bmp, nullptr);
+    EXPECT_EQ(al_get_target_bitmap(), before) << "the previous target comes back";
+    EXPECT_EQ(al_get_bitmap_width(bmp), 258);
+    EXPECT_EQ(al_get_bitmap_height(bmp), 2);
+
+    guitest::Pixels p = guitest::readPixels(bmp);
+    EXPECT_EQ(p.at(0, 0) >> 24, 0u) << "the key colour is transparent";
+    EXPECT_EQ(p.at(1, 0), rgb(1, 0, 1));
+    EXPECT_EQ(p.at(200, 0), rgb(200, 0, 0));
+    EXPECT_EQ(p.at(0, 1), rgb(2, 0, 0)) << "pixel 258 starts the second row";
+    EXPECT_EQ(p.at(42, 1), rgb(44, 0, 1));
+    EXPECT_EQ(p.at(256, 0) >> 24, 0u) << "pixel 256 is (0, 0, 0) again";
+    EXPECT_EQ(p.at(254, 1) >> 24, 0u) << "and so is pixel 512";
+    al_destroy_bitmap(bmp);
+    al_destroy_bitmap(before);
+}
+
+TEST(StaticBitmap, NearKeyPixelStaysOpaque) {
+    guitest::initAllegro();
+    const unsigned char data[] = {0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+    ALLEGRO_BITMAP* bmp = Util::loadStaticBitmap(data);
+    ASSERT_NE(bmp, nullptr);
+    guitest::Pixels p = guitest::readPixels(bmp);
+    EXPECT_EQ(p.at(0, 0) >> 24, 0u);
+    EXPECT_EQ(p.at(1, 0), rgb(0, 0, 1));
+    al_destroy_bitmap(bmp);
+}
+
+TEST(EmbeddedFont, StripIs684By8WithBlackKeyAndAMarkerPerGlyph) {
+    guitest::initAllegro();
+    EXPECT_EQ((vek::SBMP_FONT[0] << 8) | vek::SBMP_FONT[1], 684);
+    EXPECT_EQ((vek::SBMP_FONT[2] << 8) | vek::SBMP_FONT[3], 8);
+    EXPECT_EQ(vek::SBMP_FONT[4] | vek::SBMP_FONT[5] | vek::SBMP_FONT[6], 0);
+    ALLEGRO_BITMAP* strip = Util::loadStaticBitmap(vek::SBMP_FONT);
+    ASSERT_NE(strip, nullptr);
+    guitest::Pixels p = guitest::readPixels(strip);
+    int markers = 0;
+    for (int x = 0; x < p.w; x++) {
+        if ((p.at(x, 7) >> 16 & 0xFF) != 0) markers++;
+    }
+    EXPECT_GE(markers, 97) << "96 glyphs need 97 markers";
+    EXPECT_NE(p.at(0, 7) >> 16 & 0xFF, 0u) << "the first column opens glyph 0";
+    al_destroy_bitmap(strip);
+}
+
+TEST_F(FontTest, GlyphsAreTheArtOfGlyphsTxtPlusOneColumnOfSpacing) {
+    EXPECT_EQ(font.getH(), 7);
+    EXPECT_EQ(font.lineH, 8);
+    std::map<int, std::vector<std::string>> art = readGlyphArt();
+    ASSERT_EQ(art.size(), 96u);
+    for (int c = 32; c < 128; c++) {
+        SCOPED_TRACE(c);
+        ALLEGRO_BITMAP* g = font.glyphs[c - 32];
+        ASSERT_NE(g, nullptr);
+        const std::vector<std::string>& rows = art[c];
+        ASSERT_EQ(rows.size(), 7u);
+        ASSERT_EQ(al_get_bitmap_width(g), (int)rows[0].size() + 1);
+        ASSERT_EQ(al_get_bitmap_height(g), 7);
+        guitest::Pixels p = guitest::readPixels(g);
+        for (int y = 0; y < 7; y++) {
+            for (int x = 0; x < p.w; x++) {
+                const bool ink = x < (int)rows[y].size() && rows[y][x] == '#';
+                EXPECT_EQ(p.at(x, y), ink ? 0xFFFFFFFFu : 0u) << "at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST_F(FontTest, MeasuresLinesAndAdvances) {
+    const int wA = al_get_bitmap_width(font.glyphs['A' - 32]);
+    const int wB = al_get_bitmap_width(font.glyphs['B' - 32]);
+    const int space = al_get_bitmap_width(font.glyphs[0]);
+    EXPECT_EQ(width("AB"), wA + wB);
+    EXPECT_EQ(height("AB"), 7);
+
+    font.lineH = 8;
+    EXPECT_EQ(height("A\nB"), 15);
+    font.lineH = 10;
+    EXPECT_EQ(height("A\nB"), 17);
+    EXPECT_EQ(width("A\n"), wA);
+    EXPECT_EQ(height("A\n"), 7 + 10);
+    EXPECT_EQ(width("AB\nA"), wA + wB) << "the widest line counts";
+
+    EXPECT_EQ(width(""), 0);
+    EXPECT_EQ(height(""), 7);
+
+    const char odd[] = {'\t', ' ', (char)200, 0};
+    EXPECT_EQ(width(odd), 3 * space);
+
+    int w = -1, h = -1;
+    Font unloaded;
+    unloaded.getTextSize("AB", &w, &h);
+    EXPECT_EQ(w, 0);
+    EXPECT_EQ(h, 0);
+}
+
+TEST_F(FontTest, SecondLoadIsRefusedAndKeepsTheGlyphs) {
+    ALLEGRO_BITMAP* a = font.glyphs['A' - 32];
+    EXPECT_FALSE(font.load("font.png"));
+    EXPECT_EQ(font.glyphs['A' - 32], a);
+}
+
+TEST_F(FontTest, DrawsAtThePenPlainOrTinted) {
+    ALLEGRO_BITMAP* canvas = guitest::makeCanvas(64, 32, al_map_rgb(0, 0, 0));
+    // '|' is a full-height bar in the first column of its glyph; '\t' and byte 200 only move
+    const char text[] = {'|', '\t', '|', (char)200, '|', '\n', '|', 0};
+    font.lineH = 9;
+    font.drawText(canvas, 3, 4, text);
+    EXPECT_EQ(al_get_target_bitmap(), canvas);
+    guitest::Pixels p = guitest::readPixels(canvas);
+    const int bar = al_get_bitmap_width(font.glyphs['|' - 32]);
+    const int space = al_get_bitmap_width(font.glyphs[0]);
+    const int xs[] = {3, 3 + bar + space, 3 + 2 * bar + 2 * space};
+    for (int x : xs) {
+        EXPECT_EQ(p.at(x, 4), 0xFFFFFFFFu) << x;
+        EXPECT_EQ(p.at(x, 10), 0xFFFFFFFFu) << x;
+        EXPECT_EQ(p.at(x + 1, 4), 0xFF000000u) << x;
+    }
+    EXPECT_EQ(p.at(3, 3), 0xFF000000u);
+    EXPECT_EQ(p.at(3, 11), 0xFF000000u);
+    EXPECT_EQ(p.at(3, 4 + 9), 0xFFFFFFFFu) << "second line one lineH lower, back at x";
+
+    // tinted: yellow; white with alpha 254 is a tint too, opaque white is plain
+    font.setColor(al_map_rgb(255, 255, 80));
+    font.drawText(canvas, 40, 4, "|");
+    font.setColor(al_map_rgba(254, 254, 254, 254));
+    font.drawText(canvas, 44, 4, "|");
+    font.setColor(al_map_rgba(255, 255, 255, 255));
+    font.drawText(canvas, 48, 4, "|");
+    font.setColor(al_map_rgb(255, 0, 0));
+    font.resetColor();
+    font.drawText(canvas, 52, 4, "|");
+    p = guitest::readPixels(canvas);
+    EXPECT_EQ(p.at(40, 5), rgb(255, 255, 80));
+    EXPECT_EQ(p.at(44, 5), rgb(254, 254, 254));
+    EXPECT_EQ(p.at(48, 5), rgb(255, 255, 255));
+    EXPECT_EQ(p.at(52, 5), rgb(255, 255, 255));
+    al_destroy_bitmap(canvas);
+}
+
+TEST_F(FontTest, UnloadedFontDrawsNothing) {
+    Font unloaded;
+    ALLEGRO_BITMAP* canvas = guitest::makeCanvas(16, 16, al_map_rgb(0, 0, 0));
+    unloaded.drawText(canvas, 0, 0, "||||");
+    guitest::Pixels p = guitest::readPixels(canvas);
+    for (uint32_t v : p.argb) EXPECT_EQ(v, 0xFF000000u);
+    al_destroy_bitmap(canvas);
+}
+
+// Every character, and the dialogs' longest lines, at 1x on the menus' grey: the picture to
+// look at when the glyph art changes.
+TEST_F(FontTest, SpecimenMatchesReference) {
+    ALLEGRO_BITMAP* canvas = guitest::makeCanvas(256, 100, al_map_rgb(72, 72, 72));
+    std::string all;
+    for (int c = 32; c < 128; c++) {
+        all += (char)c;
+        if (c % 32 == 31) all += '\n';
+    }
+    font.lineH = 10;
+    font.drawText(canvas, 4, 4, all.c_str());
+    font.drawText(canvas, 4, 40,
+                  "The quick brown fox jumps over the lazy dog.\n"
+                  "Would you like to configure\n"
+                  "no effect. In this case, you will\n"
+                  "Integral; Square&Clean Pixels  V1.0.1  100%");
+    font.setColor(al_map_rgb(140, 190, 255));
+    font.drawText(canvas, 4, 84, "Player 1      Player 2  0O 1lI| Key 82");
+    font.resetColor();
+    guitest::expectMatchesReference(canvas, "font_specimen");
+    al_destroy_bitmap(canvas);
+}
