@@ -1,0 +1,621 @@
+// The documented 6502 instruction set, family by family: each case is one instruction
+// with its starting registers and memory and the registers, memory, pc and cycles that
+// the 6502 documentation gives for it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "console_support.h"
+
+using vektest::TestConsole;
+
+namespace {
+
+const int C = 0x01, Z = 0x02, I = 0x04, D = 0x08, B = 0x10, U = 0x20, V = 0x40, N = 0x80;
+
+struct Regs {
+    int a, x, y, p, sp;
+};
+
+struct Mem {
+    unsigned int address;
+    int value;
+};
+
+struct InstrCase {
+    const char* name;
+    std::vector<int> code;  // placed at $C000
+    Regs in;
+    std::vector<Mem> memIn;
+    Regs out;
+    unsigned int pc;  // after the instruction
+    int cycles;
+    std::vector<Mem> memOut;
+};
+
+std::string hex(int v) {
+    char buf[16];
+    snprintf(buf, sizeof(buf), "$%02X", v);
+    return buf;
+}
+
+void runCases(const std::vector<InstrCase>& cases) {
+    for (const InstrCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestConsole console;
+        vek::nes::Cpu* cpu = console.cpu;
+        unsigned int at = 0xC000;
+        for (int byte : c.code) console.poke(at++, {byte});
+        for (const Mem& m : c.memIn) console.poke(m.address, {m.value});
+        cpu->pc = 0xC000;
+        cpu->a = c.in.a;
+        cpu->x = c.in.x;
+        cpu->y = c.in.y;
+        cpu->p = c.in.p;
+        cpu->sp = c.in.sp;
+
+        int cycles = console.step();
+
+        EXPECT_EQ(hex(cpu->a), hex(c.out.a)) << "A";
+        EXPECT_EQ(hex(cpu->x), hex(c.out.x)) << "X";
+        EXPECT_EQ(hex(cpu->y), hex(c.out.y)) << "Y";
+        EXPECT_EQ(hex(cpu->p), hex(c.out.p)) << "P";
+        EXPECT_EQ(hex(cpu->sp), hex(c.out.sp)) << "S";
+        EXPECT_EQ(cpu->pc & 0xFFFF, c.pc) << "PC";
+        EXPECT_EQ(cycles, c.cycles) << "cycles";
+        for (const Mem& m : c.memOut) EXPECT_EQ(hex(cpu->ghostRead8(m.address)), hex(m.value)) << "at " << m.address;
+    }
+}
+
+}  // namespace
+
+TEST(CpuInstructions, Loads) {
+    runCases({
+        {"LDA #$00 sets Z and clears N", {0xA9, 0x00}, {0x55, 0, 0, U | N, 0xFD}, {}, {0x00, 0, 0, U | Z, 0xFD}, 0xC002, 2, {}},
+        {"LDA #$80 sets N and clears Z", {0xA9, 0x80}, {0, 0, 0, U | Z, 0xFD}, {}, {0x80, 0, 0, U | N, 0xFD}, 0xC002, 2, {}},
+        {"LDA zp", {0xA5, 0x10}, {0, 0, 0, U, 0xFD}, {{0x10, 0x7F}}, {0x7F, 0, 0, U, 0xFD}, 0xC002, 3, {}},
+        {"LDA zp,X wraps inside page zero", {0xB5, 0x80}, {0, 0x90, 0, U, 0xFD}, {{0x10, 0x42}, {0x110, 0x99}},
+         {0x42, 0x90, 0, U, 0xFD}, 0xC002, 4, {}},
+        {"LDA abs", {0xAD, 0x00, 0x03}, {0, 0, 0, U, 0xFD}, {{0x300, 0x99}}, {0x99, 0, 0, U | N, 0xFD}, 0xC003, 4, {}},
+        {"LDA abs,X across a page costs no extra cycle", {0xBD, 0xFF, 0x12}, {0, 1, 0, U, 0xFD}, {{0x300, 0x11}},
+         {0x11, 1, 0, U, 0xFD}, 0xC003, 4, {}},
+        {"LDA abs,Y wraps at $FFFF", {0xB9, 0xFF, 0xFF}, {0, 0, 2, U, 0xFD}, {{0x0001, 0x21}},
+         {0x21, 0, 2, U, 0xFD}, 0xC003, 4, {}},
+        {"LDA (zp,X)", {0xA1, 0x20}, {0, 4, 0, U, 0xFD}, {{0x24, 0x00}, {0x25, 0x04}, {0x400, 0x5A}},
+         {0x5A, 4, 0, U, 0xFD}, 0xC002, 6, {}},
+        {"LDA (zp,X) index wraps inside page zero", {0xA1, 0xF0}, {0, 0x20, 0, U, 0xFD},
+         {{0x10, 0x80}, {0x11, 0x04}, {0x480, 0x66}}, {0x66, 0x20, 0, U, 0xFD}, 0xC002, 6, {}},
+        {"LDA ($FF,X) takes the pointer's high byte from $00", {0xA1, 0xFF}, {0, 0, 0, U, 0xFD},
+         {{0xFF, 0x34}, {0x00, 0x02}, {0x234, 0x77}}, {0x77, 0, 0, U, 0xFD}, 0xC002, 6, {}},
+        {"LDA (zp),Y across a page costs 5 cycles", {0xB1, 0x30}, {0, 0, 0x20, U, 0xFD},
+         {{0x30, 0xF0}, {0x31, 0x04}, {0x510, 0x80}}, {0x80, 0, 0x20, U | N, 0xFD}, 0xC002, 5, {}},
+        {"LDA ($FF),Y takes the pointer's high byte from $00", {0xB1, 0xFF}, {0, 0, 1, U, 0xFD},
+         {{0xFF, 0x00}, {0x00, 0x03}, {0x301, 0x31}}, {0x31, 0, 1, U, 0xFD}, 0xC002, 5, {}},
+        {"LDX #$00", {0xA2, 0x00}, {0, 0x12, 0, U, 0xFD}, {}, {0, 0, 0, U | Z, 0xFD}, 0xC002, 2, {}},
+        {"LDX zp", {0xA6, 0x10}, {0, 0, 0, U, 0xFD}, {{0x10, 0x90}}, {0, 0x90, 0, U | N, 0xFD}, 0xC002, 3, {}},
+        {"LDX zp,Y wraps inside page zero", {0xB6, 0xF0}, {0, 0, 0x20, U, 0xFD}, {{0x10, 0x05}},
+         {0, 0x05, 0x20, U, 0xFD}, 0xC002, 4, {}},
+        {"LDX abs", {0xAE, 0x00, 0x02}, {0, 0, 0, U, 0xFD}, {{0x200, 0x01}}, {0, 1, 0, U, 0xFD}, 0xC003, 4, {}},
+        {"LDX abs,Y", {0xBE, 0x00, 0x02}, {0, 0, 5, U, 0xFD}, {{0x205, 0xFF}}, {0, 0xFF, 5, U | N, 0xFD}, 0xC003, 4, {}},
+        {"LDY #$7F", {0xA0, 0x7F}, {0, 0, 0, U | N | Z, 0xFD}, {}, {0, 0, 0x7F, U, 0xFD}, 0xC002, 2, {}},
+        {"LDY zp", {0xA4, 0x33}, {0, 0, 9, U, 0xFD}, {{0x33, 0x00}}, {0, 0, 0, U | Z, 0xFD}, 0xC002, 3, {}},
+        {"LDY zp,X wraps inside page zero", {0xB4, 0x10}, {0, 0xF5, 0, U, 0xFD}, {{0x05, 0x80}},
+         {0, 0xF5, 0x80, U | N, 0xFD}, 0xC002, 4, {}},
+        {"LDY abs", {0xAC, 0x00, 0x07}, {0, 0, 0, U, 0xFD}, {{0x700, 0x44}}, {0, 0, 0x44, U, 0xFD}, 0xC003, 4, {}},
+        {"LDY abs,X", {0xBC, 0x00, 0x03}, {0, 1, 0, U, 0xFD}, {{0x301, 0x02}}, {0, 1, 2, U, 0xFD}, 0xC003, 4, {}},
+        {"LDA from program ROM", {0xAD, 0x05, 0xC0, 0, 0, 0xAB}, {0, 0, 0, U, 0xFD}, {}, {0xAB, 0, 0, U | N, 0xFD},
+         0xC003, 4, {}},
+    });
+}
+
+TEST(CpuInstructions, StoresChangeNoFlags) {
+    runCases({
+        {"STA zp", {0x85, 0x10}, {0x00, 0, 0, U | N, 0xFD}, {{0x10, 0xAA}}, {0x00, 0, 0, U | N, 0xFD}, 0xC002, 3,
+         {{0x10, 0x00}}},
+        {"STA zp,X wraps inside page zero", {0x95, 0xF0}, {0x12, 0x20, 0, U, 0xFD}, {}, {0x12, 0x20, 0, U, 0xFD},
+         0xC002, 4, {{0x10, 0x12}, {0x110, 0x00}}},
+        {"STA abs", {0x8D, 0x34, 0x02}, {0x80, 0, 0, U | Z, 0xFD}, {}, {0x80, 0, 0, U | Z, 0xFD}, 0xC003, 4,
+         {{0x234, 0x80}}},
+        {"STA abs into a mirror of work RAM", {0x8D, 0x05, 0x08}, {0x3C, 0, 0, U, 0xFD}, {}, {0x3C, 0, 0, U, 0xFD},
+         0xC003, 4, {{0x005, 0x3C}}},
+        {"STA abs,X costs 5 cycles", {0x9D, 0x00, 0x02}, {0x01, 0x10, 0, U, 0xFD}, {}, {0x01, 0x10, 0, U, 0xFD},
+         0xC003, 5, {{0x210, 0x01}}},
+        {"STA abs,Y costs 5 cycles", {0x99, 0xFF, 0x02}, {0x02, 0, 1, U, 0xFD}, {}, {0x02, 0, 1, U, 0xFD}, 0xC003, 5,
+         {{0x300, 0x02}}},
+        {"STA (zp,X)", {0x81, 0x40}, {0x03, 2, 0, U, 0xFD}, {{0x42, 0x21}, {0x43, 0x03}}, {0x03, 2, 0, U, 0xFD},
+         0xC002, 6, {{0x321, 0x03}}},
+        {"STA (zp),Y costs 6 cycles", {0x91, 0x40}, {0x04, 0, 3, U, 0xFD}, {{0x40, 0x00}, {0x41, 0x03}},
+         {0x04, 0, 3, U, 0xFD}, 0xC002, 6, {{0x303, 0x04}}},
+        {"STX zp", {0x86, 0x20}, {0, 0x00, 0, U, 0xFD}, {{0x20, 0xFF}}, {0, 0, 0, U, 0xFD}, 0xC002, 3, {{0x20, 0x00}}},
+        {"STX zp,Y wraps inside page zero", {0x96, 0xFF}, {0, 0x77, 2, U, 0xFD}, {}, {0, 0x77, 2, U, 0xFD}, 0xC002, 4,
+         {{0x01, 0x77}}},
+        {"STX abs", {0x8E, 0x00, 0x04}, {0, 0x88, 0, U, 0xFD}, {}, {0, 0x88, 0, U, 0xFD}, 0xC003, 4, {{0x400, 0x88}}},
+        {"STY zp", {0x84, 0x21}, {0, 0, 0x99, U, 0xFD}, {}, {0, 0, 0x99, U, 0xFD}, 0xC002, 3, {{0x21, 0x99}}},
+        {"STY zp,X wraps inside page zero", {0x94, 0x81}, {0, 0x80, 0x5, U, 0xFD}, {}, {0, 0x80, 5, U, 0xFD}, 0xC002, 4,
+         {{0x01, 0x05}}},
+        {"STY abs", {0x8C, 0x10, 0x04}, {0, 0, 0x66, U, 0xFD}, {}, {0, 0, 0x66, U, 0xFD}, 0xC003, 4, {{0x410, 0x66}}},
+    });
+}
+
+TEST(CpuInstructions, Transfers) {
+    runCases({
+        {"TAX sets N", {0xAA}, {0x80, 0, 0, U, 0xFD}, {}, {0x80, 0x80, 0, U | N, 0xFD}, 0xC001, 2, {}},
+        {"TAX sets Z", {0xAA}, {0x00, 5, 0, U | N, 0xFD}, {}, {0, 0, 0, U | Z, 0xFD}, 0xC001, 2, {}},
+        {"TAY", {0xA8}, {0x41, 0, 0, U | Z, 0xFD}, {}, {0x41, 0, 0x41, U, 0xFD}, 0xC001, 2, {}},
+        {"TXA", {0x8A}, {0x00, 0xF0, 0, U, 0xFD}, {}, {0xF0, 0xF0, 0, U | N, 0xFD}, 0xC001, 2, {}},
+        {"TYA", {0x98}, {0x10, 0, 0x00, U, 0xFD}, {}, {0x00, 0, 0, U | Z, 0xFD}, 0xC001, 2, {}},
+        {"TSX sets N from the stack pointer", {0xBA}, {0, 0, 0, U, 0xFD}, {}, {0, 0xFD, 0, U | N, 0xFD}, 0xC001, 2, {}},
+        {"TSX sets Z", {0xBA}, {0, 7, 0, U, 0x00}, {}, {0, 0, 0, U | Z, 0x00}, 0xC001, 2, {}},
+        {"TXS changes no flags", {0x9A}, {0, 0x00, 0, U, 0xFD}, {}, {0, 0, 0, U, 0x00}, 0xC001, 2, {}},
+    });
+}
+
+TEST(CpuInstructions, AddWithCarry) {
+    runCases({
+        {"$50 + $50 overflows to $A0", {0x69, 0x50}, {0x50, 0, 0, U, 0xFD}, {}, {0xA0, 0, 0, U | V | N, 0xFD}, 0xC002, 2, {}},
+        {"$90 + $01 has no overflow", {0x69, 0x01}, {0x90, 0, 0, U, 0xFD}, {}, {0x91, 0, 0, U | N, 0xFD}, 0xC002, 2, {}},
+        {"$80 + $80 overflows and carries to zero", {0x69, 0x80}, {0x80, 0, 0, U, 0xFD}, {},
+         {0x00, 0, 0, U | V | C | Z, 0xFD}, 0xC002, 2, {}},
+        {"$FF + $00 + carry carries without overflow", {0x69, 0x00}, {0xFF, 0, 0, U | C, 0xFD}, {},
+         {0x00, 0, 0, U | C | Z, 0xFD}, 0xC002, 2, {}},
+        {"$7F + $01 overflows into the sign", {0x69, 0x01}, {0x7F, 0, 0, U | C, 0xFD}, {},
+         {0x81, 0, 0, U | V | N, 0xFD}, 0xC002, 2, {}},
+        {"V cleared by a sum without overflow", {0x69, 0x01}, {0x01, 0, 0, U | V, 0xFD}, {}, {0x02, 0, 0, U, 0xFD},
+         0xC002, 2, {}},
+        {"decimal flag does not adjust: $09 + $01 = $0A", {0x69, 0x01}, {0x09, 0, 0, U | D, 0xFD}, {},
+         {0x0A, 0, 0, U | D, 0xFD}, 0xC002, 2, {}},
+        {"decimal flag does not adjust: $58 + $46 + 1", {0x69, 0x46}, {0x58, 0, 0, U | D | C, 0xFD}, {},
+         {0x9F, 0, 0, U | D | V | N, 0xFD}, 0xC002, 2, {}},
+        {"ADC zp", {0x65, 0x10}, {0x01, 0, 0, U, 0xFD}, {{0x10, 0x02}}, {0x03, 0, 0, U, 0xFD}, 0xC002, 3, {}},
+        {"ADC zp,X", {0x75, 0x10}, {0x01, 1, 0, U, 0xFD}, {{0x11, 0x02}}, {0x03, 1, 0, U, 0xFD}, 0xC002, 4, {}},
+        {"ADC abs", {0x6D, 0x00, 0x03}, {0x01, 0, 0, U, 0xFD}, {{0x300, 0x02}}, {0x03, 0, 0, U, 0xFD}, 0xC003, 4, {}},
+        {"ADC abs,X", {0x7D, 0xFF, 0x02}, {0x01, 1, 0, U, 0xFD}, {{0x300, 0x02}}, {0x03, 1, 0, U, 0xFD}, 0xC003, 4, {}},
+        {"ADC abs,Y", {0x79, 0xFF, 0x02}, {0x01, 0, 1, U, 0xFD}, {{0x300, 0x02}}, {0x03, 0, 1, U, 0xFD}, 0xC003, 4, {}},
+        {"ADC (zp,X)", {0x61, 0x10}, {0x01, 2, 0, U, 0xFD}, {{0x12, 0x00}, {0x13, 0x03}, {0x300, 0x02}},
+         {0x03, 2, 0, U, 0xFD}, 0xC002, 6, {}},
+        {"ADC (zp),Y", {0x71, 0x10}, {0x01, 0, 2, U, 0xFD}, {{0x10, 0x00}, {0x11, 0x03}, {0x302, 0x02}},
+         {0x03, 0, 2, U, 0xFD}, 0xC002, 5, {}},
+    });
+}
+
+TEST(CpuInstructions, SubtractWithCarry) {
+    runCases({
+        {"$50 - $F0 borrows without overflow", {0xE9, 0xF0}, {0x50, 0, 0, U | C, 0xFD}, {}, {0x60, 0, 0, U, 0xFD},
+         0xC002, 2, {}},
+        {"$50 - $B0 overflows", {0xE9, 0xB0}, {0x50, 0, 0, U | C, 0xFD}, {}, {0xA0, 0, 0, U | V | N, 0xFD}, 0xC002, 2, {}},
+        {"$D0 - $70 overflows without borrow", {0xE9, 0x70}, {0xD0, 0, 0, U | C, 0xFD}, {},
+         {0x60, 0, 0, U | V | C, 0xFD}, 0xC002, 2, {}},
+        {"a clear carry subtracts one more", {0xE9, 0x03}, {0x05, 0, 0, U, 0xFD}, {}, {0x01, 0, 0, U | C, 0xFD}, 0xC002,
+         2, {}},
+        {"$00 - $01 borrows to $FF", {0xE9, 0x01}, {0x00, 0, 0, U | C, 0xFD}, {}, {0xFF, 0, 0, U | N, 0xFD}, 0xC002, 2, {}},
+        {"$80 - $01 overflows to $7F", {0xE9, 0x01}, {0x80, 0, 0, U | C, 0xFD}, {}, {0x7F, 0, 0, U | V | C, 0xFD},
+         0xC002, 2, {}},
+        {"equal values give zero with carry", {0xE9, 0x42}, {0x42, 0, 0, U | C | N, 0xFD}, {},
+         {0x00, 0, 0, U | C | Z, 0xFD}, 0xC002, 2, {}},
+        {"decimal flag does not adjust", {0xE9, 0x01}, {0x10, 0, 0, U | D | C, 0xFD}, {}, {0x0F, 0, 0, U | D | C, 0xFD},
+         0xC002, 2, {}},
+        {"SBC zp", {0xE5, 0x10}, {0x05, 0, 0, U | C, 0xFD}, {{0x10, 0x02}}, {0x03, 0, 0, U | C, 0xFD}, 0xC002, 3, {}},
+        {"SBC zp,X", {0xF5, 0x10}, {0x05, 1, 0, U | C, 0xFD}, {{0x11, 0x02}}, {0x03, 1, 0, U | C, 0xFD}, 0xC002, 4, {}},
+        {"SBC abs", {0xED, 0x00, 0x03}, {0x05, 0, 0, U | C, 0xFD}, {{0x300, 0x02}}, {0x03, 0, 0, U | C, 0xFD}, 0xC003, 4,
+         {}},
+        {"SBC abs,X", {0xFD, 0x00, 0x03}, {0x05, 1, 0, U | C, 0xFD}, {{0x301, 0x02}}, {0x03, 1, 0, U | C, 0xFD}, 0xC003,
+         4, {}},
+        {"SBC abs,Y", {0xF9, 0x00, 0x03}, {0x05, 0, 1, U | C, 0xFD}, {{0x301, 0x02}}, {0x03, 0, 1, U | C, 0xFD}, 0xC003,
+         4, {}},
+        {"SBC (zp,X)", {0xE1, 0x10}, {0x05, 2, 0, U | C, 0xFD}, {{0x12, 0x00}, {0x13, 0x03}, {0x300, 0x02}},
+         {0x03, 2, 0, U | C, 0xFD}, 0xC002, 6, {}},
+        {"SBC (zp),Y", {0xF1, 0x10}, {0x05, 0, 2, U | C, 0xFD}, {{0x10, 0x00}, {0x11, 0x03}, {0x302, 0x02}},
+         {0x03, 0, 2, U | C, 0xFD}, 0xC002, 5, {}},
+    });
+}
+
+TEST(CpuInstructions, LogicAndBitTest) {
+    runCases({
+        {"AND to zero", {0x29, 0x0F}, {0xF0, 0, 0, U, 0xFD}, {}, {0x00, 0, 0, U | Z, 0xFD}, 0xC002, 2, {}},
+        {"AND keeps the sign", {0x29, 0x93}, {0xF0, 0, 0, U, 0xFD}, {}, {0x90, 0, 0, U | N, 0xFD}, 0xC002, 2, {}},
+        {"AND zp,X", {0x35, 0x00}, {0xFF, 5, 0, U, 0xFD}, {{0x05, 0x3C}}, {0x3C, 5, 0, U, 0xFD}, 0xC002, 4, {}},
+        {"AND (zp),Y", {0x31, 0x10}, {0x0F, 0, 1, U, 0xFD}, {{0x10, 0x00}, {0x11, 0x03}, {0x301, 0x3C}},
+         {0x0C, 0, 1, U, 0xFD}, 0xC002, 5, {}},
+        {"ORA of zeros", {0x09, 0x00}, {0x00, 0, 0, U, 0xFD}, {}, {0x00, 0, 0, U | Z, 0xFD}, 0xC002, 2, {}},
+        {"ORA sets N", {0x09, 0x80}, {0x01, 0, 0, U | Z, 0xFD}, {}, {0x81, 0, 0, U | N, 0xFD}, 0xC002, 2, {}},
+        {"ORA (zp,X)", {0x01, 0x10}, {0x01, 2, 0, U, 0xFD}, {{0x12, 0x00}, {0x13, 0x03}, {0x300, 0x02}},
+         {0x03, 2, 0, U, 0xFD}, 0xC002, 6, {}},
+        {"ORA abs", {0x0D, 0x00, 0x03}, {0x10, 0, 0, U, 0xFD}, {{0x300, 0x01}}, {0x11, 0, 0, U, 0xFD}, 0xC003, 4, {}},
+        {"EOR to zero", {0x49, 0xFF}, {0xFF, 0, 0, U, 0xFD}, {}, {0x00, 0, 0, U | Z, 0xFD}, 0xC002, 2, {}},
+        {"EOR sets N", {0x49, 0xF0}, {0x0F, 0, 0, U, 0xFD}, {}, {0xFF, 0, 0, U | N, 0xFD}, 0xC002, 2, {}},
+        {"EOR abs,Y", {0x59, 0x00, 0x03}, {0x0F, 0, 1, U, 0xFD}, {{0x301, 0x01}}, {0x0E, 0, 1, U, 0xFD}, 0xC003, 4, {}},
+        {"EOR zp", {0x45, 0x10}, {0x0F, 0, 0, U, 0xFD}, {{0x10, 0x0F}}, {0x00, 0, 0, U | Z, 0xFD}, 0xC002, 3, {}},
+        {"BIT copies bits 7 and 6 and sets Z", {0x24, 0x10}, {0x01, 0, 0, U, 0xFD}, {{0x10, 0xC0}},
+         {0x01, 0, 0, U | N | V | Z, 0xFD}, 0xC002, 3, {}},
+        {"BIT clears N, V and Z", {0x24, 0x10}, {0x01, 0, 0, U | N | V | Z, 0xFD}, {{0x10, 0x3F}}, {0x01, 0, 0, U, 0xFD},
+         0xC002, 3, {}},
+        {"BIT abs", {0x2C, 0x00, 0x03}, {0xFF, 0, 0, U, 0xFD}, {{0x300, 0x40}}, {0xFF, 0, 0, U | V, 0xFD}, 0xC003, 4, {}},
+    });
+}
+
+TEST(CpuInstructions, Compares) {
+    runCases({
+        {"CMP equal sets Z and C", {0xC9, 0x40}, {0x40, 0, 0, U | N, 0xFD}, {}, {0x40, 0, 0, U | Z | C, 0xFD}, 0xC002, 2, {}},
+        {"CMP greater sets C only", {0xC9, 0x40}, {0x41, 0, 0, U, 0xFD}, {}, {0x41, 0, 0, U | C, 0xFD}, 0xC002, 2, {}},
+        {"CMP less sets N from the difference", {0xC9, 0x41}, {0x40, 0, 0, U | C, 0xFD}, {}, {0x40, 0, 0, U | N, 0xFD},
+         0xC002, 2, {}},
+        {"CMP $00 with $80: difference $80, borrow", {0xC9, 0x80}, {0x00, 0, 0, U, 0xFD}, {}, {0x00, 0, 0, U | N, 0xFD},
+         0xC002, 2, {}},
+        {"CMP $80 with $00: difference $80, no borrow", {0xC9, 0x00}, {0x80, 0, 0, U, 0xFD}, {},
+         {0x80, 0, 0, U | N | C, 0xFD}, 0xC002, 2, {}},
+        {"CMP zp", {0xC5, 0x10}, {0x05, 0, 0, U, 0xFD}, {{0x10, 0x05}}, {0x05, 0, 0, U | Z | C, 0xFD}, 0xC002, 3, {}},
+        {"CMP zp,X", {0xD5, 0x10}, {0x05, 1, 0, U, 0xFD}, {{0x11, 0x05}}, {0x05, 1, 0, U | Z | C, 0xFD}, 0xC002, 4, {}},
+        {"CMP abs", {0xCD, 0x00, 0x03}, {0x05, 0, 0, U, 0xFD}, {{0x300, 0x05}}, {0x05, 0, 0, U | Z | C, 0xFD}, 0xC003, 4,
+         {}},
+        {"CMP abs,X", {0xDD, 0x00, 0x03}, {0x05, 1, 0, U, 0xFD}, {{0x301, 0x06}}, {0x05, 1, 0, U | N, 0xFD}, 0xC003, 4,
+         {}},
+        {"CMP abs,Y", {0xD9, 0x00, 0x03}, {0x05, 0, 1, U, 0xFD}, {{0x301, 0x04}}, {0x05, 0, 1, U | C, 0xFD}, 0xC003, 4,
+         {}},
+        {"CMP (zp,X)", {0xC1, 0x10}, {0x05, 2, 0, U, 0xFD}, {{0x12, 0x00}, {0x13, 0x03}, {0x300, 0x05}},
+         {0x05, 2, 0, U | Z | C, 0xFD}, 0xC002, 6, {}},
+        {"CMP (zp),Y", {0xD1, 0x10}, {0x05, 0, 2, U, 0xFD}, {{0x10, 0x00}, {0x11, 0x03}, {0x302, 0x05}},
+         {0x05, 0, 2, U | Z | C, 0xFD}, 0xC002, 5, {}},
+        {"CPX #", {0xE0, 0x10}, {0, 0x10, 0, U, 0xFD}, {}, {0, 0x10, 0, U | Z | C, 0xFD}, 0xC002, 2, {}},
+        {"CPX zp", {0xE4, 0x10}, {0, 0x01, 0, U, 0xFD}, {{0x10, 0x02}}, {0, 0x01, 0, U | N, 0xFD}, 0xC002, 3, {}},
+        {"CPX abs", {0xEC, 0x00, 0x03}, {0, 0xFF, 0, U, 0xFD}, {{0x300, 0x00}}, {0, 0xFF, 0, U | N | C, 0xFD}, 0xC003,
+         4, {}},
+        {"CPY #", {0xC0, 0x10}, {0, 0, 0x20, U, 0xFD}, {}, {0, 0, 0x20, U | C, 0xFD}, 0xC002, 2, {}},
+        {"CPY zp", {0xC4, 0x10}, {0, 0, 0x00, U, 0xFD}, {{0x10, 0x00}}, {0, 0, 0, U | Z | C, 0xFD}, 0xC002, 3, {}},
+        {"CPY abs", {0xCC, 0x00, 0x03}, {0, 0, 0x00, U, 0xFD}, {{0x300, 0x01}}, {0, 0, 0, U | N, 0xFD}, 0xC003, 4, {}},
+    });
+}
+
+TEST(CpuInstructions, ShiftsAndRotates) {
+    runCases({
+        {"ASL A out of bit 7", {0x0A}, {0x80, 0, 0, U, 0xFD}, {}, {0x00, 0, 0, U | C | Z, 0xFD}, 0xC001, 2, {}},
+        {"ASL A into bit 7", {0x0A}, {0x41, 0, 0, U | C, 0xFD}, {}, {0x82, 0, 0, U | N, 0xFD}, 0xC001, 2, {}},
+        {"LSR A out of bit 0", {0x4A}, {0x01, 0, 0, U, 0xFD}, {}, {0x00, 0, 0, U | C | Z, 0xFD}, 0xC001, 2, {}},
+        {"LSR A clears N", {0x4A}, {0x80, 0, 0, U | N | C, 0xFD}, {}, {0x40, 0, 0, U, 0xFD}, 0xC001, 2, {}},
+        {"ROL A through carry", {0x2A}, {0x80, 0, 0, U, 0xFD}, {}, {0x00, 0, 0, U | C | Z, 0xFD}, 0xC001, 2, {}},
+        {"ROL A takes the carry into bit 0", {0x2A}, {0x40, 0, 0, U | C, 0xFD}, {}, {0x81, 0, 0, U | N, 0xFD}, 0xC001, 2,
+         {}},
+        {"ROR A through carry", {0x6A}, {0x01, 0, 0, U, 0xFD}, {}, {0x00, 0, 0, U | C | Z, 0xFD}, 0xC001, 2, {}},
+        {"ROR A takes the carry into bit 7", {0x6A}, {0x02, 0, 0, U | C, 0xFD}, {}, {0x81, 0, 0, U | N, 0xFD}, 0xC001, 2,
+         {}},
+        {"ASL zp", {0x06, 0x10}, {0, 0, 0, U, 0xFD}, {{0x10, 0xC1}}, {0, 0, 0, U | C | N, 0xFD}, 0xC002, 5,
+         {{0x10, 0x82}}},
+        {"ASL zp,X", {0x16, 0x10}, {0, 1, 0, U, 0xFD}, {{0x11, 0x01}}, {0, 1, 0, U, 0xFD}, 0xC002, 6, {{0x11, 0x02}}},
+        {"ASL abs", {0x0E, 0x00, 0x03}, {0, 0, 0, U, 0xFD}, {{0x300, 0x80}}, {0, 0, 0, U | C | Z, 0xFD}, 0xC003, 6,
+         {{0x300, 0x00}}},
+        {"ASL abs,X", {0x1E, 0x00, 0x03}, {0, 1, 0, U, 0xFD}, {{0x301, 0x03}}, {0, 1, 0, U, 0xFD}, 0xC003, 7,
+         {{0x301, 0x06}}},
+        {"LSR zp", {0x46, 0x10}, {0, 0, 0, U, 0xFD}, {{0x10, 0x03}}, {0, 0, 0, U | C, 0xFD}, 0xC002, 5, {{0x10, 0x01}}},
+        {"LSR zp,X", {0x56, 0x10}, {0, 1, 0, U, 0xFD}, {{0x11, 0x02}}, {0, 1, 0, U, 0xFD}, 0xC002, 6, {{0x11, 0x01}}},
+        {"LSR abs", {0x4E, 0x00, 0x03}, {0, 0, 0, U, 0xFD}, {{0x300, 0x01}}, {0, 0, 0, U | C | Z, 0xFD}, 0xC003, 6,
+         {{0x300, 0x00}}},
+        {"LSR abs,X", {0x5E, 0x00, 0x03}, {0, 1, 0, U, 0xFD}, {{0x301, 0xFF}}, {0, 1, 0, U | C, 0xFD}, 0xC003, 7,
+         {{0x301, 0x7F}}},
+        {"ROL zp", {0x26, 0x10}, {0, 0, 0, U | C, 0xFD}, {{0x10, 0x00}}, {0, 0, 0, U, 0xFD}, 0xC002, 5, {{0x10, 0x01}}},
+        {"ROL zp,X", {0x36, 0x10}, {0, 1, 0, U, 0xFD}, {{0x11, 0x80}}, {0, 1, 0, U | C | Z, 0xFD}, 0xC002, 6,
+         {{0x11, 0x00}}},
+        {"ROL abs", {0x2E, 0x00, 0x03}, {0, 0, 0, U | C, 0xFD}, {{0x300, 0x7F}}, {0, 0, 0, U | N, 0xFD}, 0xC003, 6,
+         {{0x300, 0xFF}}},
+        {"ROL abs,X", {0x3E, 0x00, 0x03}, {0, 1, 0, U, 0xFD}, {{0x301, 0x81}}, {0, 1, 0, U | C, 0xFD}, 0xC003, 7,
+         {{0x301, 0x02}}},
+        {"ROR zp", {0x66, 0x10}, {0, 0, 0, U | C, 0xFD}, {{0x10, 0x00}}, {0, 0, 0, U | N, 0xFD}, 0xC002, 5,
+         {{0x10, 0x80}}},
+        {"ROR zp,X", {0x76, 0x10}, {0, 1, 0, U, 0xFD}, {{0x11, 0x01}}, {0, 1, 0, U | C | Z, 0xFD}, 0xC002, 6,
+         {{0x11, 0x00}}},
+        {"ROR abs", {0x6E, 0x00, 0x03}, {0, 0, 0, U, 0xFD}, {{0x300, 0x02}}, {0, 0, 0, U, 0xFD}, 0xC003, 6,
+         {{0x300, 0x01}}},
+        {"ROR abs,X", {0x7E, 0x00, 0x03}, {0, 1, 0, U | C, 0xFD}, {{0x301, 0x03}}, {0, 1, 0, U | C | N, 0xFD}, 0xC003, 7,
+         {{0x301, 0x81}}},
+    });
+}
+
+TEST(CpuInstructions, IncrementsAndDecrementsWrap) {
+    runCases({
+        {"INC zp wraps to zero", {0xE6, 0x10}, {0, 0, 0, U, 0xFD}, {{0x10, 0xFF}}, {0, 0, 0, U | Z, 0xFD}, 0xC002, 5,
+         {{0x10, 0x00}}},
+        {"INC zp,X", {0xF6, 0x10}, {0, 1, 0, U, 0xFD}, {{0x11, 0x7F}}, {0, 1, 0, U | N, 0xFD}, 0xC002, 6, {{0x11, 0x80}}},
+        {"INC abs", {0xEE, 0x00, 0x03}, {0, 0, 0, U | Z, 0xFD}, {{0x300, 0x01}}, {0, 0, 0, U, 0xFD}, 0xC003, 6,
+         {{0x300, 0x02}}},
+        {"INC abs,X", {0xFE, 0x00, 0x03}, {0, 1, 0, U, 0xFD}, {{0x301, 0xFF}}, {0, 1, 0, U | Z, 0xFD}, 0xC003, 7,
+         {{0x301, 0x00}}},
+        {"DEC zp wraps to $FF", {0xC6, 0x10}, {0, 0, 0, U, 0xFD}, {{0x10, 0x00}}, {0, 0, 0, U | N, 0xFD}, 0xC002, 5,
+         {{0x10, 0xFF}}},
+        {"DEC zp,X", {0xD6, 0x10}, {0, 1, 0, U, 0xFD}, {{0x11, 0x01}}, {0, 1, 0, U | Z, 0xFD}, 0xC002, 6, {{0x11, 0x00}}},
+        {"DEC abs", {0xCE, 0x00, 0x03}, {0, 0, 0, U, 0xFD}, {{0x300, 0x80}}, {0, 0, 0, U, 0xFD}, 0xC003, 6,
+         {{0x300, 0x7F}}},
+        {"DEC abs,X", {0xDE, 0x00, 0x03}, {0, 1, 0, U, 0xFD}, {{0x301, 0x02}}, {0, 1, 0, U, 0xFD}, 0xC003, 7,
+         {{0x301, 0x01}}},
+        {"INX wraps", {0xE8}, {0, 0xFF, 0, U, 0xFD}, {}, {0, 0, 0, U | Z, 0xFD}, 0xC001, 2, {}},
+        {"DEX wraps", {0xCA}, {0, 0x00, 0, U, 0xFD}, {}, {0, 0xFF, 0, U | N, 0xFD}, 0xC001, 2, {}},
+        {"INY into the sign", {0xC8}, {0, 0, 0x7F, U, 0xFD}, {}, {0, 0, 0x80, U | N, 0xFD}, 0xC001, 2, {}},
+        {"DEY to zero", {0x88}, {0, 0, 0x01, U, 0xFD}, {}, {0, 0, 0, U | Z, 0xFD}, 0xC001, 2, {}},
+    });
+}
+
+TEST(CpuInstructions, BranchesCostTwoOrThree) {
+    struct Branch {
+        int opcode;
+        int flag;
+        bool takenWhenSet;
+        const char* name;
+    };
+    const Branch branches[] = {
+        {0x10, N, false, "BPL"}, {0x30, N, true, "BMI"}, {0x50, V, false, "BVC"}, {0x70, V, true, "BVS"},
+        {0x90, C, false, "BCC"}, {0xB0, C, true, "BCS"}, {0xD0, Z, false, "BNE"}, {0xF0, Z, true, "BEQ"},
+    };
+    std::vector<InstrCase> cases;
+    std::vector<std::string> names;
+    names.reserve(32);
+    for (const Branch& b : branches) {
+        int takenP = U | (b.takenWhenSet ? b.flag : 0);
+        int notTakenP = U | (b.takenWhenSet ? 0 : b.flag);
+        names.push_back(std::string(b.name) + " taken forward");
+        cases.push_back({names.back().c_str(), {b.opcode, 0x10}, {0, 0, 0, takenP, 0xFD}, {}, {0, 0, 0, takenP, 0xFD},
+                         0xC012, 3, {}});
+        names.push_back(std::string(b.name) + " not taken");
+        cases.push_back({names.back().c_str(), {b.opcode, 0x10}, {0, 0, 0, notTakenP, 0xFD}, {},
+                         {0, 0, 0, notTakenP, 0xFD}, 0xC002, 2, {}});
+        names.push_back(std::string(b.name) + " taken backward across a page");
+        cases.push_back({names.back().c_str(), {b.opcode, 0x80}, {0, 0, 0, takenP, 0xFD}, {}, {0, 0, 0, takenP, 0xFD},
+                         0xBF82, 3, {}});
+        names.push_back(std::string(b.name) + " offset $FE loops onto itself");
+        cases.push_back({names.back().c_str(), {b.opcode, 0xFE}, {0, 0, 0, takenP, 0xFD}, {}, {0, 0, 0, takenP, 0xFD},
+                         0xC000, 3, {}});
+    }
+    runCases(cases);
+}
+
+TEST(CpuInstructions, FlagInstructions) {
+    runCases({
+        {"CLC", {0x18}, {0, 0, 0, 0xFF, 0xFD}, {}, {0, 0, 0, 0xFF & ~C, 0xFD}, 0xC001, 2, {}},
+        {"SEC", {0x38}, {0, 0, 0, 0x00, 0xFD}, {}, {0, 0, 0, C, 0xFD}, 0xC001, 2, {}},
+        {"CLI", {0x58}, {0, 0, 0, 0xFF, 0xFD}, {}, {0, 0, 0, 0xFF & ~I, 0xFD}, 0xC001, 2, {}},
+        {"SEI", {0x78}, {0, 0, 0, 0x00, 0xFD}, {}, {0, 0, 0, I, 0xFD}, 0xC001, 2, {}},
+        {"CLV", {0xB8}, {0, 0, 0, 0xFF, 0xFD}, {}, {0, 0, 0, 0xFF & ~V, 0xFD}, 0xC001, 2, {}},
+        {"CLD", {0xD8}, {0, 0, 0, 0xFF, 0xFD}, {}, {0, 0, 0, 0xFF & ~D, 0xFD}, 0xC001, 2, {}},
+        {"SED", {0xF8}, {0, 0, 0, 0x00, 0xFD}, {}, {0, 0, 0, D, 0xFD}, 0xC001, 2, {}},
+        {"NOP", {0xEA}, {1, 2, 3, 0xC3, 0xFD}, {}, {1, 2, 3, 0xC3, 0xFD}, 0xC001, 2, {}},
+    });
+}
+
+TEST(CpuInstructions, StackInstructions) {
+    runCases({
+        {"PHA", {0x48}, {0xAB, 0, 0, U, 0xFD}, {}, {0xAB, 0, 0, U, 0xFC}, 0xC001, 3, {{0x1FD, 0xAB}}},
+        {"PHA at S = 0 wraps to $FF", {0x48}, {0x5A, 0, 0, U, 0x00}, {}, {0x5A, 0, 0, U, 0xFF}, 0xC001, 3,
+         {{0x100, 0x5A}}},
+        {"PLA sets Z", {0x68}, {0x33, 0, 0, U | N, 0xFC}, {{0x1FD, 0x00}}, {0x00, 0, 0, U | Z, 0xFD}, 0xC001, 4, {}},
+        {"PLA sets N", {0x68}, {0x33, 0, 0, U, 0xFC}, {{0x1FD, 0x80}}, {0x80, 0, 0, U | N, 0xFD}, 0xC001, 4, {}},
+        {"PLA at S = $FF wraps to $0100", {0x68}, {0, 0, 0, U, 0xFF}, {{0x100, 0x11}}, {0x11, 0, 0, U, 0x00}, 0xC001, 4,
+         {}},
+        {"PHP pushes B and bit 5 set", {0x08}, {0, 0, 0, 0x00, 0xFD}, {}, {0, 0, 0, 0x00, 0xFC}, 0xC001, 3,
+         {{0x1FD, 0x30}}},
+        {"PHP of $FF pushes $FF", {0x08}, {0, 0, 0, 0xFF, 0xFD}, {}, {0, 0, 0, 0xFF, 0xFC}, 0xC001, 3, {{0x1FD, 0xFF}}},
+        {"PLP of $FF loads all eight bits", {0x28}, {0, 0, 0, 0x00, 0xFC}, {{0x1FD, 0xFF}}, {0, 0, 0, 0xFF, 0xFD}, 0xC001,
+         4, {}},
+        {"PLP of $00 clears B and bit 5 too", {0x28}, {0, 0, 0, 0xFF, 0xFC}, {{0x1FD, 0x00}}, {0, 0, 0, 0x00, 0xFD},
+         0xC001, 4, {}},
+    });
+}
+
+TEST(CpuInstructions, JumpsCallsAndInterrupts) {
+    runCases({
+        {"JMP abs", {0x4C, 0x34, 0x12}, {0, 0, 0, U, 0xFD}, {}, {0, 0, 0, U, 0xFD}, 0x1234, 3, {}},
+        {"JMP ($0200)", {0x6C, 0x00, 0x02}, {0, 0, 0, U, 0xFD}, {{0x200, 0x34}, {0x201, 0x12}}, {0, 0, 0, U, 0xFD},
+         0x1234, 5, {}},
+        {"JMP ($02FF) takes the high byte from $0200", {0x6C, 0xFF, 0x02}, {0, 0, 0, U, 0xFD},
+         {{0x2FF, 0x00}, {0x200, 0x03}, {0x300, 0x09}}, {0, 0, 0, U, 0xFD}, 0x0300, 5, {}},
+        {"JSR pushes the address of its last byte", {0x20, 0x00, 0xD0}, {0, 0, 0, U, 0xFD}, {}, {0, 0, 0, U, 0xFB},
+         0xD000, 6, {{0x1FD, 0xC0}, {0x1FC, 0x02}}},
+        {"JSR with S = 0 wraps inside page one", {0x20, 0x00, 0xD0}, {0, 0, 0, U, 0x00}, {}, {0, 0, 0, U, 0xFE}, 0xD000,
+         6, {{0x100, 0xC0}, {0x1FF, 0x02}}},
+        {"RTS continues after the pushed address", {0x60}, {0, 0, 0, U, 0xFB}, {{0x1FC, 0x02}, {0x1FD, 0xC0}},
+         {0, 0, 0, U, 0xFD}, 0xC003, 6, {}},
+        {"RTS with S = $FF pulls from $0100", {0x60}, {0, 0, 0, U, 0xFF}, {{0x100, 0xFF}, {0x101, 0x12}},
+         {0, 0, 0, U, 0x01}, 0x1300, 6, {}},
+        {"RTI pulls P then the address", {0x40}, {0, 0, 0, U, 0xFA}, {{0x1FB, 0xC3}, {0x1FC, 0x34}, {0x1FD, 0x12}},
+         {0, 0, 0, 0xC3, 0xFD}, 0x1234, 6, {}},
+        {"BRK pushes pc + 2 and P with B, keeps I clear", {0x00, 0xEA}, {0, 0, 0, U | C, 0xFD},
+         {{0xFFFE, 0x00}, {0xFFFF, 0xE0}}, {0, 0, 0, U | C, 0xFA}, 0xE000, 7,
+         {{0x1FD, 0xC0}, {0x1FC, 0x02}, {0x1FB, U | B | C}}},
+        {"BRK keeps I set", {0x00}, {0, 0, 0, I, 0xFD}, {{0xFFFE, 0x00}, {0xFFFF, 0xE0}}, {0, 0, 0, I, 0xFA}, 0xE000, 7,
+         {{0x1FB, I | U | B}}},
+    });
+}
+
+// Byte lengths and base cycle counts of all 151 documented opcodes, as listed in the 6502
+// programming documentation (no page-crossing additions).
+namespace {
+
+struct OpcodeInfo {
+    int opcode;
+    int bytes;
+    int cycles;
+};
+
+const OpcodeInfo DOCUMENTED[] = {
+    // ADC
+    {0x69, 2, 2}, {0x65, 2, 3}, {0x75, 2, 4}, {0x6D, 3, 4}, {0x7D, 3, 4}, {0x79, 3, 4}, {0x61, 2, 6}, {0x71, 2, 5},
+    // AND
+    {0x29, 2, 2}, {0x25, 2, 3}, {0x35, 2, 4}, {0x2D, 3, 4}, {0x3D, 3, 4}, {0x39, 3, 4}, {0x21, 2, 6}, {0x31, 2, 5},
+    // ASL
+    {0x0A, 1, 2}, {0x06, 2, 5}, {0x16, 2, 6}, {0x0E, 3, 6}, {0x1E, 3, 7},
+    // branches (not taken)
+    {0x90, 2, 2}, {0xB0, 2, 2}, {0xF0, 2, 2}, {0x30, 2, 2}, {0xD0, 2, 2}, {0x10, 2, 2}, {0x50, 2, 2}, {0x70, 2, 2},
+    // BIT
+    {0x24, 2, 3}, {0x2C, 3, 4},
+    // BRK
+    {0x00, 0, 7},
+    // CLC CLD CLI CLV
+    {0x18, 1, 2}, {0xD8, 1, 2}, {0x58, 1, 2}, {0xB8, 1, 2},
+    // CMP
+    {0xC9, 2, 2}, {0xC5, 2, 3}, {0xD5, 2, 4}, {0xCD, 3, 4}, {0xDD, 3, 4}, {0xD9, 3, 4}, {0xC1, 2, 6}, {0xD1, 2, 5},
+    // CPX CPY
+    {0xE0, 2, 2}, {0xE4, 2, 3}, {0xEC, 3, 4}, {0xC0, 2, 2}, {0xC4, 2, 3}, {0xCC, 3, 4},
+    // DEC DEX DEY
+    {0xC6, 2, 5}, {0xD6, 2, 6}, {0xCE, 3, 6}, {0xDE, 3, 7}, {0xCA, 1, 2}, {0x88, 1, 2},
+    // EOR
+    {0x49, 2, 2}, {0x45, 2, 3}, {0x55, 2, 4}, {0x4D, 3, 4}, {0x5D, 3, 4}, {0x59, 3, 4}, {0x41, 2, 6}, {0x51, 2, 5},
+    // INC INX INY
+    {0xE6, 2, 5}, {0xF6, 2, 6}, {0xEE, 3, 6}, {0xFE, 3, 7}, {0xE8, 1, 2}, {0xC8, 1, 2},
+    // JMP JSR (lengths do not apply)
+    {0x4C, 0, 3}, {0x6C, 0, 5}, {0x20, 0, 6},
+    // LDA
+    {0xA9, 2, 2}, {0xA5, 2, 3}, {0xB5, 2, 4}, {0xAD, 3, 4}, {0xBD, 3, 4}, {0xB9, 3, 4}, {0xA1, 2, 6}, {0xB1, 2, 5},
+    // LDX
+    {0xA2, 2, 2}, {0xA6, 2, 3}, {0xB6, 2, 4}, {0xAE, 3, 4}, {0xBE, 3, 4},
+    // LDY
+    {0xA0, 2, 2}, {0xA4, 2, 3}, {0xB4, 2, 4}, {0xAC, 3, 4}, {0xBC, 3, 4},
+    // LSR
+    {0x4A, 1, 2}, {0x46, 2, 5}, {0x56, 2, 6}, {0x4E, 3, 6}, {0x5E, 3, 7},
+    // NOP
+    {0xEA, 1, 2},
+    // ORA
+    {0x09, 2, 2}, {0x05, 2, 3}, {0x15, 2, 4}, {0x0D, 3, 4}, {0x1D, 3, 4}, {0x19, 3, 4}, {0x01, 2, 6}, {0x11, 2, 5},
+    // PHA PHP PLA PLP
+    {0x48, 1, 3}, {0x08, 1, 3}, {0x68, 1, 4}, {0x28, 1, 4},
+    // ROL ROR
+    {0x2A, 1, 2}, {0x26, 2, 5}, {0x36, 2, 6}, {0x2E, 3, 6}, {0x3E, 3, 7},
+    {0x6A, 1, 2}, {0x66, 2, 5}, {0x76, 2, 6}, {0x6E, 3, 6}, {0x7E, 3, 7},
+    // RTI RTS
+    {0x40, 0, 6}, {0x60, 0, 6},
+    // SBC
+    {0xE9, 2, 2}, {0xE5, 2, 3}, {0xF5, 2, 4}, {0xED, 3, 4}, {0xFD, 3, 4}, {0xF9, 3, 4}, {0xE1, 2, 6}, {0xF1, 2, 5},
+    // SEC SED SEI
+    {0x38, 1, 2}, {0xF8, 1, 2}, {0x78, 1, 2},
+    // STA
+    {0x85, 2, 3}, {0x95, 2, 4}, {0x8D, 3, 4}, {0x9D, 3, 5}, {0x99, 3, 5}, {0x81, 2, 6}, {0x91, 2, 6},
+    // STX STY
+    {0x86, 2, 3}, {0x96, 2, 4}, {0x8E, 3, 4}, {0x84, 2, 3}, {0x94, 2, 4}, {0x8C, 3, 4},
+    // TAX TAY TSX TXA TXS TYA
+    {0xAA, 1, 2}, {0xA8, 1, 2}, {0xBA, 1, 2}, {0x8A, 1, 2}, {0x9A, 1, 2}, {0x98, 1, 2},
+};
+
+// flags that keep each branch from being taken
+int notTakenFlags(int opcode) {
+    switch (opcode) {
+        case 0x10: return N;  // BPL
+        case 0x50: return V;  // BVC
+        case 0x90: return C;  // BCC
+        case 0xD0: return Z;  // BNE
+        default: return 0;    // BMI, BVS, BCS, BEQ
+    }
+}
+
+}  // namespace
+
+TEST(CpuInstructions, AllDocumentedOpcodesHaveTheirLengthsAndBaseCycles) {
+    std::set<int> seen;
+    for (const OpcodeInfo& info : DOCUMENTED) seen.insert(info.opcode);
+    ASSERT_EQ(seen.size(), 151u);
+
+    for (const OpcodeInfo& info : DOCUMENTED) {
+        SCOPED_TRACE(hex(info.opcode));
+        TestConsole console;
+        // operand bytes $00 $02: zero page $00, absolute $0200, all in work RAM
+        console.program(0xC000, {info.opcode, 0x00, 0x02});
+        console.cpu->sp = 0xFD;
+        console.cpu->p = U | notTakenFlags(info.opcode);
+        EXPECT_EQ(console.step(), info.cycles);
+        if (info.bytes > 0) {
+            EXPECT_EQ(console.cpu->pc, 0xC000u + info.bytes);
+        }
+    }
+}
+
+TEST(CpuInstructions, UndocumentedOpcodesAreOneByteTwoCycleNoOps) {
+    std::set<int> documented;
+    for (const OpcodeInfo& info : DOCUMENTED) documented.insert(info.opcode);
+    int count = 0;
+    for (int opcode = 0; opcode < 256; opcode++) {
+        if (documented.count(opcode) || opcode == 0x04) continue;
+        count++;
+        SCOPED_TRACE(hex(opcode));
+        TestConsole console;
+        console.program(0xC000, {opcode, 0x85, 0x10});
+        console.cpu->a = 0x12;
+        console.cpu->x = 0x34;
+        console.cpu->y = 0x56;
+        console.cpu->p = 0xA5;
+        console.cpu->sp = 0xF0;
+        console.cpu->ram[0x10] = 0x77;
+        EXPECT_EQ(console.step(), 2);
+        EXPECT_EQ(console.cpu->pc, 0xC001u);
+        EXPECT_EQ(console.cpu->a, 0x12u);
+        EXPECT_EQ(console.cpu->x, 0x34u);
+        EXPECT_EQ(console.cpu->y, 0x56u);
+        EXPECT_EQ(console.cpu->p, 0xA5u);
+        EXPECT_EQ(console.cpu->sp, 0xF0u);
+        EXPECT_EQ(console.cpu->ram[0x10], 0x77);
+        // the would-be operand runs next as an instruction of its own: STA $10
+        EXPECT_EQ(console.step(), 3);
+        EXPECT_EQ(console.cpu->ram[0x10], 0x12);
+    }
+    EXPECT_EQ(count, 104);
+}
+
+TEST(CpuInstructions, FrameDoneMarkerSkipsOneByteAndCostsNothing) {
+    TestConsole console;
+    console.program(0xC000, {0x04, 0xEA, 0xE8});
+    console.cpu->renderDone = false;
+    EXPECT_EQ(console.step(), 0);
+    EXPECT_TRUE(console.cpu->renderDone);
+    EXPECT_EQ(console.cpu->pc, 0xC002u);
+    EXPECT_EQ(console.cpu->x, 0u);
+}
+
+TEST(CpuInstructions, FetchFromCartridgeRamRangeIsANoOp) {
+    TestConsole console;
+    console.cpu->pc = 0x6000;
+    console.cpu->a = 0x42;
+    EXPECT_EQ(console.step(), 2);
+    EXPECT_EQ(console.cpu->pc, 0x6001u);
+    console.cpu->pc = 0x7FFF;
+    EXPECT_EQ(console.step(), 2);
+    EXPECT_EQ(console.cpu->pc, 0x8000u);
+    EXPECT_EQ(console.cpu->a, 0x42u);
+}
+
+TEST(CpuInstructions, SubroutineRoundTrip) {
+    // $C000: JSR $D000 / INX          $D000: LDA #$07 / RTS
+    TestConsole console;
+    console.program(0xC000, {0x20, 0x00, 0xD0, 0xE8});
+    console.poke(0xD000, {0xA9, 0x07, 0x60});
+    console.cpu->sp = 0xFF;
+    int total = 0;
+    for (int i = 0; i < 4; i++) total += console.step();
+    EXPECT_EQ(console.cpu->a, 7u);
+    EXPECT_EQ(console.cpu->x, 1u);
+    EXPECT_EQ(console.cpu->sp, 0xFFu);
+    EXPECT_EQ(console.cpu->pc, 0xC004u);
+    EXPECT_EQ(total, 6 + 2 + 6 + 2);
+}
+
+TEST(CpuInstructions, BitOfStatusRegisterReadsItOnce) {
+    TestConsole console;
+    console.ppu->status = 0x80;
+    console.program(0xC000, {0x2C, 0x02, 0x20, 0x2C, 0x02, 0x20});
+    console.cpu->a = 0xFF;
+    console.cpu->p = U;
+    console.step();
+    EXPECT_EQ(console.cpu->p & N, (unsigned)N);
+    EXPECT_EQ(console.ppu->status, 0x00);
+    console.step();
+    EXPECT_EQ(console.cpu->p & (N | Z), (unsigned)Z);
+}
+
+TEST(CpuInstructions, ReadModifyWriteTouchesARegisterOnce) {
+    // INC $4016 reads the controller port once (one shift) and writes the result back as a strobe
+    TestConsole console;
+    console.nes->setButtons(0, 0x03);
+    console.nes->writeRegister(0x4016, 1);
+    console.nes->writeRegister(0x4016, 0);
+    console.program(0xC000, {0xEE, 0x16, 0x40});
+    console.step();
+    // $E1 + 1 = $E2 was written: bit 0 clear, the strobe is off and the shift registers reloaded
+    EXPECT_EQ(console.nes->strobe, 0);
+    EXPECT_EQ(console.nes->readRegister(0x4016), 0xE1);  // A again, from the reload
+    EXPECT_EQ(console.nes->readRegister(0x4016), 0xE1);  // then B
+    EXPECT_EQ(console.nes->readRegister(0x4016), 0xE0);
+}
