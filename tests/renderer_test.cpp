@@ -588,3 +588,26 @@ TEST(RendererFormats, WithoutABitmapUpdateDoesNothing) {
     renderer.update();
     EXPECT_EQ(renderer.lockedRegion, nullptr);
 }
+
+TEST_F(RendererTest, PatternsOutsideThePatternTablesAreReadThroughTheMapping) {
+    // a tile whose 16 bytes lie at $23F8-$2407: with horizontal mirroring the second half
+    // comes from $2000-$2007, so the high plane is the first bytes of the nametable
+    ppu.setNametableMirroring(0);
+    for (int i = 0; i < 8; i++) ppu.write8(0x23F8 + i, 0xFF);  // low plane: every pixel
+    ppu.write8(0x2000, 0xF0);                                  // high plane row 0: left half
+    std::vector<uint32_t> buffer((size_t)Renderer::BITMAP_W * Renderer::BITMAP_H, 0);
+    ALLEGRO_LOCKED_REGION region;
+    region.data = buffer.data();
+    region.format = ALLEGRO_PIXEL_FORMAT_ARGB_8888;
+    region.pitch = Renderer::BITMAP_W * 4;
+    region.pixel_size = 4;
+    renderer->lockedRegion = &region;
+    renderer->drawTile(0, 0, 0x23F8, 0);
+    renderer->lockedRegion = nullptr;
+    auto at = [&](int x, int y) { return buffer[(size_t)(y + 8) * Renderer::BITMAP_W + x + 8]; };
+    EXPECT_EQ(at(0, 0), BLUE);  // colour 3: $12
+    EXPECT_EQ(at(3, 0), BLUE);
+    EXPECT_EQ(at(4, 0), RED);   // colour 1: $16
+    EXPECT_EQ(at(0, 1), RED);
+    EXPECT_EQ(at(7, 7), RED);
+}

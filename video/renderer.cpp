@@ -4,6 +4,10 @@
 
 #include <cstddef>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "app/util.h"
 #include "nes/ppu.h"
 
@@ -11,23 +15,28 @@ namespace vek {
 
 namespace {
 
-constexpr unsigned char reverseBits(unsigned v) {
-    unsigned r = 0;
-    for (int i = 0; i < 8; i++) r |= ((v >> i) & 1) << (7 - i);
-    return (unsigned char)r;
-}
-
-struct ReverseTable {
-    unsigned char bits[256];
+// A pattern row is two bit planes, leftmost pixel in bit 7. SPREAD[b] puts bit 7 - j of b
+// into byte j, so SPREAD[low] | SPREAD[high] << 1 holds the row's eight colour numbers, left
+// to right; SPREAD_FLIPPED does the same for a horizontally flipped row.
+struct SpreadTable {
+    uint64_t bytes[256];
 };
 
-constexpr ReverseTable makeReverseTable() {
-    ReverseTable t{};
-    for (unsigned v = 0; v < 256; v++) t.bits[v] = reverseBits(v);
+constexpr SpreadTable makeSpreadTable(bool flipped) {
+    SpreadTable t{};
+    for (unsigned v = 0; v < 256; v++) {
+        uint64_t s = 0;
+        for (int j = 0; j < 8; j++) {
+            int bit = flipped ? j : 7 - j;
+            s |= (uint64_t)((v >> bit) & 1) << (8 * j);
+        }
+        t.bytes[v] = s;
+    }
     return t;
 }
 
-constexpr ReverseTable REVERSED = makeReverseTable();
+constexpr SpreadTable SPREAD = makeSpreadTable(false);
+constexpr SpreadTable SPREAD_FLIPPED = makeSpreadTable(true);
 
 // The four nametables make a 512 x 480 plane that repeats both ways; these nine placements
 // (relative to the scroll position) cover every part of it that can reach the screen.
@@ -135,14 +144,14 @@ void Renderer::drawNametable(int x, int y, unsigned int nametable, unsigned int 
 }
 
 void Renderer::drawTile(int x, int y, unsigned int patternAddress, unsigned int palette) {
-    uint32_t colours[4];
+    uint32_t colours[4] = {0, 0, 0, 0};
     for (unsigned int c = 1; c < 4; c++) colours[c] = colour(ppu->read8(0x3F00 + 4 * palette + c));
     drawPattern(x, y, patternAddress, colours, false, false);
 }
 
 void Renderer::drawSpriteTile(int x, int y, unsigned int patternAddress, unsigned int attributes) {
     if (y > 239) return;
-    uint32_t colours[4];
+    uint32_t colours[4] = {0, 0, 0, 0};
     for (unsigned int c = 1; c < 4; c++) colours[c] = colour(ppu->read8(0x3F10 + 4 * (attributes & 3) + c));
     drawPattern(x, y, patternAddress, colours, (attributes & 0x40) != 0, (attributes & 0x80) != 0);
 }
@@ -161,21 +170,51 @@ void Renderer::drawPattern(int x, int y, unsigned int patternAddress, const uint
     if (!lockedRegion || x < -MARGIN || x > BITMAP_W - 2 * MARGIN || y < -MARGIN || y > BITMAP_H - 2 * MARGIN)
         return;
 
-    for (int i = 0; i < 8; i++) {
+    // the tile's 16 bytes: pattern tables are read in place, anything else through the mapping
+    unsigned char copy[16];
+    const unsigned char* planes = ppu->vram + patternAddress;
+    if (patternAddress > 0x2000 - 16) {
+        for (unsigned int k = 0; k < 16; k++) copy[k] = (unsigned char)ppu->read8(patternAddress + k);
+        planes = copy;
+    }
+
+    const SpreadTable& spread = flipH ? SPREAD_FLIPPED : SPREAD;
+    unsigned char* rowStart = (unsigned char*)getBufferPtr(x, y);
+    const ptrdiff_t pitch = lockedRegion->pitch;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i one = _mm_set1_epi32(1), two = _mm_set1_epi32(2), three = _mm_set1_epi32(3);
+    const __m128i colour1 = _mm_set1_epi32((int)colours[1]);
+    const __m128i colour2 = _mm_set1_epi32((int)colours[2]);
+    const __m128i colour3 = _mm_set1_epi32((int)colours[3]);
+#endif
+    for (int i = 0; i < 8; i++, rowStart += pitch) {
         unsigned int row = flipV ? 7 - i : i;
-        unsigned int low = ppu->read8(patternAddress + row);
-        unsigned int high = ppu->read8(patternAddress + row + 8);
+        unsigned int low = planes[row], high = planes[row + 8];
         if (!(low | high)) continue;
-        if (flipH) {
-            low = REVERSED.bits[low];
-            high = REVERSED.bits[high];
+        uint64_t numbers = spread.bytes[low] | spread.bytes[high] << 1;
+        uint32_t* dst = (uint32_t*)rowStart;
+        // colour number 0 keeps what is there. Busy tiles mix the four numbers unpredictably,
+        // so each pixel's choice is made with masks rather than branches.
+#if defined(__SSE2__)
+        __m128i bytes = _mm_loadl_epi64((const __m128i*)&numbers);  // byte j: pixel j
+        __m128i words = _mm_unpacklo_epi8(bytes, zero);
+        for (int half = 0; half < 2; half++) {
+            __m128i n = half ? _mm_unpackhi_epi16(words, zero) : _mm_unpacklo_epi16(words, zero);
+            __m128i* p = (__m128i*)(dst + 4 * half);
+            __m128i keep = _mm_and_si128(_mm_cmpeq_epi32(n, zero), _mm_loadu_si128(p));
+            __m128i pick1 = _mm_and_si128(_mm_cmpeq_epi32(n, one), colour1);
+            __m128i pick2 = _mm_and_si128(_mm_cmpeq_epi32(n, two), colour2);
+            __m128i pick3 = _mm_and_si128(_mm_cmpeq_epi32(n, three), colour3);
+            _mm_storeu_si128(p, _mm_or_si128(_mm_or_si128(keep, pick1), _mm_or_si128(pick2, pick3)));
         }
-        uint32_t* dst = getBufferPtr(x, y + i);
+#else
         for (int j = 0; j < 8; j++) {
-            unsigned int b = 7 - j;
-            unsigned int c = ((high >> b) & 1) << 1 | ((low >> b) & 1);
-            if (c) dst[j] = colours[c];
+            unsigned int c = (unsigned int)(numbers >> (8 * j)) & 3;
+            uint32_t old = dst[j], chosen = colours[c];
+            dst[j] = c ? chosen : old;
         }
+#endif
     }
 }
 
