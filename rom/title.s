@@ -1,0 +1,253 @@
+; The title screen: the game's name in big letters over a night sky, the spire's gate on
+; the ground, and the mages of the players who pressed A walking about.
+
+.include "ember.inc"
+
+.import cmap_row_ptr, cmap_probe
+.importzp cam_y
+.import pl_state
+
+GROUND_Y  = 192             ; the top of the ground, in screen pixels
+LOGO_ROW  = 4               ; tile row of "EMBER"; "SPIRE" follows five rows lower
+LOGO_COL  = 6
+
+.segment "CODE"
+
+;; Draws the title screen (picture off for a moment) and starts the intro music.
+.proc title_init
+    jsr screen_off
+    jsr clear_nametables
+
+    ; stars
+    ldx #0
+stars:
+    lda title_stars,x
+    beq stars_done
+    stx t4
+    pha
+    lda title_stars+1,x
+    tax
+    pla
+    jsr ppu_addr_ax
+    ldx t4
+    lda title_stars+2,x
+    sta PPUDATA
+    inx
+    inx
+    inx
+    bne stars
+stars_done:
+
+    ; the name: five letters a row, each 3 x 4 tiles with a tile between them
+    ldx #0
+letters:
+    lda title_letters,x
+    beq letters_done
+    sta ptr0+1
+    lda title_letters+1,x
+    sta ptr0
+    lda title_letters+2,x
+    stx t4
+    pha
+    lda title_letters+3,x
+    tax
+    pla
+    jsr draw_block
+    ldx t4
+    inx
+    inx
+    inx
+    inx
+    bne letters
+letters_done:
+
+    ; the ground, three rows of bricks, and the gate standing on it
+    ldy #0
+ground_row:
+    ldx #0
+ground_col:
+    stx t4
+    sty t5
+    lda #<bg_title_ground
+    sta ptr0
+    lda #>bg_title_ground
+    sta ptr0+1
+    txa
+    clc
+    adc ground_lo,y
+    tax
+    lda ground_hi,y
+    jsr draw_block
+    ldx t4
+    ldy t5
+    inx
+    inx
+    cpx #32
+    bne ground_col
+    iny
+    cpy #3
+    bne ground_row
+    lda #<bg_title_gate
+    sta ptr0
+    lda #>bg_title_gate
+    sta ptr0+1
+    lda #>($2000 + 19 * 32 + 14)
+    ldx #<($2000 + 19 * 32 + 14)
+    jsr draw_block
+
+    ; text
+    lda #<txt_join
+    sta ptr0
+    lda #>txt_join
+    sta ptr0+1
+    lda #>($2000 + 16 * 32 + 8)
+    ldx #<($2000 + 16 * 32 + 8)
+    jsr draw_text
+
+    lda #<title_attributes
+    sta ptr0
+    lda #>title_attributes
+    sta ptr0+1
+    lda #$20
+    jsr fill_attributes
+
+    lda #<title_palette
+    sta ptr0
+    lda #>title_palette
+    sta ptr0+1
+    jsr load_palette
+
+    ; the ground and the screen edges hold the mages
+    lda #0
+    jsr cmap_clear
+    ldx #0
+rows:
+    txa
+    jsr cmap_row_ptr
+    ldy #15
+:   lda #MT_WALL
+    cpx #12
+    bcc :+
+    lda #MT_STONE
+:   cpy #0
+    beq edge
+    cpy #15
+    bne :+
+edge:
+    lda #MT_STONE
+:   sta (ptr1),y
+    dey
+    bpl :---
+    inx
+    cpx #15
+    bne rows
+
+    lda #0
+    sta cam_y
+    sta cam_y+1
+    sta scroll_y
+    lda #252                ; four pixels right: the name sits in the middle
+    sta scroll_x
+    lda #CTRL_NMI | CTRL_BG_1000 | CTRL_SPR_1000
+    sta ppu_ctrl
+    jsr mage_init_all
+    lda #STATE_TITLE
+    sta game_state
+    play_music MUS_INTRO
+    jmp screen_on
+.endproc
+
+;; One frame of the title: players join with A and walk about.
+.proc title_update
+    ldx #NUM_PLAYERS - 1
+each:
+    lda pl_state,x
+    bne joined
+    lda pad_new,x
+    and #BTN_A
+    beq next
+    lda pad_new,x           ; the press that joins does not also jump
+    and #<~BTN_A
+    sta pad_new,x
+    lda #<(GROUND_Y - 16)
+    sta t0
+    lda #0
+    sta t1
+    lda spawn_x,x
+    jsr mage_join
+    play_sfx SFX_PAUSE
+joined:
+next:
+    dex
+    bpl each
+    jsr mage_update_all
+    jmp mage_draw_all
+.endproc
+
+.segment "RODATA"
+
+spawn_x: .byte 40, 200, 80, 160
+
+ground_lo: .byte <$2300, <$2340, <$2380    ; tile rows 24, 26, 28
+ground_hi: .byte >$2300, >$2340, >$2380
+
+txt_join: .byte "PRESS A TO JOIN", 0
+
+;; stars of the sky: video address high, low, tile; 0 ends
+.macro star row, col, tile
+    .byte >($2000 + row * 32 + col), <($2000 + row * 32 + col), tile
+.endmacro
+title_stars:
+    star  0, 23, TILE_STAR_SMALL
+    star  1,  3, TILE_STAR
+    star  1, 12, TILE_STAR_SMALL
+    star  2, 28, TILE_STAR
+    star  3, 18, TILE_STAR_SMALL
+    star  8,  2, TILE_STAR_SMALL
+    star  8, 29, TILE_STAR
+    star 13,  1, TILE_STAR
+    star 14, 30, TILE_STAR_SMALL
+    star 18,  5, TILE_STAR_SMALL
+    star 19, 26, TILE_STAR_SMALL
+    star 20,  9, TILE_STAR
+    star 21, 22, TILE_STAR
+    .byte 0
+
+;; the letters of the name: block (high, low), video address (high, low); 0 ends
+.macro letter blk, row, col
+    .byte >blk, <blk, >($2000 + row * 32 + col), <($2000 + row * 32 + col)
+.endmacro
+title_letters:
+    letter bg_logo_e, LOGO_ROW, LOGO_COL
+    letter bg_logo_m, LOGO_ROW, LOGO_COL + 4
+    letter bg_logo_b, LOGO_ROW, LOGO_COL + 8
+    letter bg_logo_e, LOGO_ROW, LOGO_COL + 12
+    letter bg_logo_r, LOGO_ROW, LOGO_COL + 16
+    letter bg_logo_s, LOGO_ROW + 5, LOGO_COL
+    letter bg_logo_p, LOGO_ROW + 5, LOGO_COL + 4
+    letter bg_logo_i, LOGO_ROW + 5, LOGO_COL + 8
+    letter bg_logo_r, LOGO_ROW + 5, LOGO_COL + 12
+    letter bg_logo_e, LOGO_ROW + 5, LOGO_COL + 16
+    .byte 0
+
+;; palettes per 32 x 32 pixels: the sky, the fiery "EMBER", the stone "SPIRE", the text,
+;; the gate and the ground
+title_attributes:
+    .res 8, $FF             ; rows 0-3: sky
+    .res 8, $00             ; rows 4-7: EMBER
+    .res 8, $55             ; rows 8-11: SPIRE
+    .res 8, $F5             ; rows 12-13 SPIRE, 14-15 text
+    .res 8, $AF             ; rows 16-17 text, 18-19 gate
+    .res 8, $AA             ; rows 20-23 gate
+    .res 8, $AA             ; rows 24-27 ground
+    .res 8, $AA             ; rows 28-29 ground
+
+title_palette:
+    .byte $0F, $06, $27, $38    ; fire letters: outline, body, light
+    .byte $0F, $01, $11, $31    ; stone letters
+    .byte $0F, $2D, $00, $10    ; gate and ground
+    .byte $0F, $00, $10, $30    ; text and stars
+    .byte $0F, $16, $36, $0F    ; mage of player 1: red
+    .byte $0F, $12, $36, $0F    ; player 2: blue
+    .byte $0F, $1A, $36, $0F    ; player 3: green
+    .byte $0F, $27, $36, $0F    ; player 4: orange

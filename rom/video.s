@@ -1,0 +1,408 @@
+; Video: the frame handshake with the NMI, the queue of nametable and palette writes the
+; NMI copies during vertical blank, bulk drawing while the picture is off, and sprites.
+
+.include "ember.inc"
+
+.segment "ZEROPAGE"
+nmi_count: .res 1   ; frames shown since power-on
+nmi_ready: .res 1   ; 1: the main loop finished this frame's sprites, queue and scroll
+nmi_busy:  .res 1   ; 1: the main loop is writing video memory itself; the NMI keeps off
+lag_count: .res 1   ; frames the main loop did not finish in time
+ppu_ctrl:  .res 1   ; the values the NMI writes to PPUCTRL, PPUMASK and the scroll
+ppu_mask:  .res 1
+scroll_x:  .res 1
+scroll_y:  .res 1
+vq_len:    .res 1   ; bytes used in vram_queue
+oam_used:  .res 1   ; next free byte of oam_buf
+pal_dirty: .res 1   ; 1: the NMI copies palette_buf
+.exportzp nmi_count, nmi_ready, nmi_busy, lag_count, ppu_ctrl, ppu_mask, scroll_x, scroll_y
+.exportzp vq_len, oam_used
+
+.segment "OAM"
+oam_buf: .res 256
+
+.segment "BSS"
+;; queued writes: address high, address low, count, then the bytes; a zero high byte ends it
+vram_queue:  .res VQ_SIZE
+palette_buf: .res 32
+
+.segment "CODE"
+
+;; The NMI: sprites, palette, queued rows, picture registers, then the frame-done marker.
+;; When the main loop did not finish its frame, only the registers are rewritten.
+.proc nmi
+    pha
+    txa
+    pha
+    tya
+    pha
+    lda nmi_busy
+    bne done
+    lda nmi_ready
+    beq lag
+
+    lda #0                  ; sprites
+    sta OAMADDR
+    lda #>oam_buf
+    sta OAMDMA
+
+    lda pal_dirty           ; palette: all 32 bytes ($3F10 apart from $3F00)
+    beq rows
+    lda #$3F
+    sta PPUADDR
+    ldx #0
+    stx PPUADDR
+:   lda palette_buf,x
+    sta PPUDATA
+    inx
+    cpx #32
+    bne :-
+    lda #0
+    sta pal_dirty
+
+rows:                       ; queued rows
+    ldx #0
+next:
+    lda vram_queue,x
+    beq rows_done
+    sta PPUADDR
+    lda vram_queue+1,x
+    sta PPUADDR
+    ldy vram_queue+2,x
+    inx
+    inx
+    inx
+:   lda vram_queue,x
+    sta PPUDATA
+    inx
+    dey
+    bne :-
+    beq next
+rows_done:
+    lda #0
+    sta vram_queue
+    sta vq_len
+    sta nmi_ready
+    beq regs
+lag:
+    inc lag_count
+regs:
+    bit PPUSTATUS
+    lda ppu_ctrl
+    sta PPUCTRL
+    lda scroll_x
+    sta PPUSCROLL
+    lda scroll_y
+    sta PPUSCROLL
+    lda ppu_mask
+    sta PPUMASK
+done:
+    inc nmi_count
+    pla
+    tay
+    pla
+    tax
+    pla
+    .byte $04, $00          ; frame done: the picture is complete
+    rti
+.endproc
+.export nmi
+
+;; Hands this frame to the NMI and waits for it.
+.proc wait_frame
+    lda #1
+    sta nmi_ready
+    lda nmi_count
+:   cmp nmi_count
+    beq :-
+    rts
+.endproc
+
+;; Blacks out the picture and stops the NMI's video work so that the main loop can write
+;; video memory directly; a frame later the screen is dark on any console.
+.proc screen_off
+    ldx #31
+    lda #$0F
+:   sta palette_buf,x
+    dex
+    bpl :-
+    lda #1
+    sta pal_dirty
+    jsr oam_begin
+    jsr oam_finish
+    jsr wait_frame
+    lda #1
+    sta nmi_busy
+    lda #0
+    sta ppu_mask
+    sta PPUMASK
+    rts
+.endproc
+
+;; Gives video memory back to the NMI: from the next frame it shows the picture with the
+;; palette in palette_buf.
+.proc screen_on
+    lda #1
+    sta pal_dirty
+    lda #0
+    sta vq_len
+    sta vram_queue
+    lda #MASK_SHOW
+    sta ppu_mask
+    lda #0
+    sta nmi_busy
+    rts
+.endproc
+
+;; copies 32 bytes from ptr0 to palette_buf; the NMI writes it with the next frame
+.proc load_palette
+    ldy #31
+:   lda (ptr0),y
+    sta palette_buf,y
+    dey
+    bpl :-
+    lda #1
+    sta pal_dirty
+    rts
+.endproc
+
+;; sets the video address to A (high), X (low)
+.proc ppu_addr_ax
+    bit PPUSTATUS
+    sta PPUADDR
+    stx PPUADDR
+    rts
+.endproc
+
+;; Fills both nametables ($2000 and $2800) with tile 0 and palette 0 (picture off).
+.proc clear_nametables
+    lda #$20
+    jsr clear_one
+    lda #$28
+clear_one:
+    ldx #0
+    jsr ppu_addr_ax
+    lda #0
+    ldy #4
+    ldx #0
+:   sta PPUDATA
+    inx
+    bne :-
+    dey
+    bne :-
+    rts
+.endproc
+
+;; Draws a background block (ptr0: width, height, tiles) at the video address A (high),
+;; X (low), row by row (picture off).
+.proc draw_block
+    addr_lo := t0
+    addr_hi := t1
+    width   := t2
+    rows    := t3
+    sta addr_hi
+    stx addr_lo
+    ldy #0
+    lda (ptr0),y
+    sta width
+    iny
+    lda (ptr0),y
+    sta rows
+    iny
+row:
+    lda addr_hi
+    ldx addr_lo
+    jsr ppu_addr_ax
+    ldx width
+:   lda (ptr0),y
+    sta PPUDATA
+    iny
+    bne :+
+    inc ptr0+1              ; blocks may be longer than 256 bytes
+:   dex
+    bne :--
+    lda addr_lo
+    clc
+    adc #32
+    sta addr_lo
+    bcc :+
+    inc addr_hi
+:   dec rows
+    bne row
+    rts
+.endproc
+
+;; Writes the zero-terminated text at ptr0 at the video address A (high), X (low)
+;; (picture off).
+.proc draw_text
+    jsr ppu_addr_ax
+    ldy #0
+:   lda (ptr0),y
+    beq done
+    sta PPUDATA
+    iny
+    bne :-
+done:
+    rts
+.endproc
+
+;; Writes the 64 attribute bytes at ptr0 into the attribute table of the nametable whose
+;; high address byte is in A ($20 or $28) (picture off).
+.proc fill_attributes
+    ora #$03
+    ldx #$C0
+    jsr ppu_addr_ax
+    ldy #0
+:   lda (ptr0),y
+    sta PPUDATA
+    iny
+    cpy #64
+    bne :-
+    rts
+.endproc
+
+;; Opens a queued write of Y bytes at video address A (high), X (low). On return carry is
+;; clear and X is where the bytes go in vram_queue (finish with vq_close); carry set: the
+;; queue is full this frame, nothing was opened.
+.proc vq_open
+    hi    := t6
+    lo    := t7
+    sta hi
+    stx lo
+    tya
+    clc
+    adc vq_len
+    adc #4                  ; header and end mark
+    cmp #VQ_SIZE + 1
+    bcs full
+    ldx vq_len
+    lda hi
+    sta vram_queue,x
+    lda lo
+    sta vram_queue+1,x
+    tya
+    sta vram_queue+2,x
+    inx
+    inx
+    inx
+    clc
+full:
+    rts
+.endproc
+
+;; Closes the write opened by vq_open; X is one past its last byte.
+.proc vq_close
+    stx vq_len
+    lda #0
+    sta vram_queue,x
+    rts
+.endproc
+
+;; Starts a frame's sprites.
+.proc oam_begin
+    lda #0
+    sta oam_used
+    rts
+.endproc
+
+;; Hides every sprite that this frame did not use.
+.proc oam_finish
+    ldx oam_used
+    lda #$FF
+:   sta oam_buf,x
+    inx
+    inx
+    inx
+    inx
+    bne :-
+    rts
+.endproc
+
+;; Draws the metasprite at ptr0 with its top-left corner at screen x t0, screen y t1 (low)
+;; t2 (high, signed), attributes t3 (palette and priority; bit 6 mirrors the whole
+;; metasprite left to right). Sprites that fall off the screen are left out.
+.proc draw_metasprite
+    sx      := t0
+    sy_lo   := t1
+    sy_hi   := t2
+    attr    := t3
+    count   := t4
+    width   := t5
+    ypos    := t6
+    ldy #0
+    lda (ptr0),y
+    beq done
+    sta count
+    iny
+    lda (ptr0),y
+    sec
+    sbc #8
+    sta width               ; width - 8: mirrored dx = width - 8 - dx
+    iny
+    ldx oam_used
+    cpx #252
+    bcs full
+each:
+    lda (ptr0),y            ; dy
+    clc
+    adc sy_lo
+    sta ypos
+    lda sy_hi
+    adc #0
+    bne skip4               ; above or below the screen
+    lda ypos
+    beq skip4               ; the top line cannot show a sprite
+    cmp #240
+    bcs skip4
+    sbc #0                  ; carry clear: minus one, sprites show one line lower
+    sta oam_buf,x
+    iny
+    lda (ptr0),y            ; tile
+    sta oam_buf+1,x
+    iny
+    lda (ptr0),y            ; attributes
+    eor attr
+    sta oam_buf+2,x
+    iny
+    bit attr
+    bvs mirrored
+    lda (ptr0),y            ; dx
+    clc
+    adc sx
+    bcs skip1
+    bcc place
+mirrored:
+    lda width
+    sec
+    sbc (ptr0),y
+    clc
+    adc sx
+    bcs skip1
+place:
+    sta oam_buf+3,x
+    iny
+    inx
+    inx
+    inx
+    inx
+    cpx #252
+    bcs full
+    dec count
+    bne each
+    stx oam_used
+done:
+    rts
+skip4:
+    iny
+    iny
+    iny
+skip1:
+    iny
+    dec count
+    bne each
+    stx oam_used
+    rts
+full:                       ; 63 sprites used: the last slot stays empty
+    stx oam_used
+    rts
+.endproc
