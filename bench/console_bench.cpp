@@ -21,6 +21,7 @@
 #include "nes/nes.h"
 #include "nes/ppu.h"
 #include "nes/rom_data.h"
+#include "nes/vek_apu.h"
 #include "video/renderer.h"
 
 // Every heap allocation of the program goes through one of these counters: C++ allocations
@@ -75,7 +76,9 @@ void initAllegro() {
         std::string gameDir = std::string(exe);
         gameDir = gameDir.substr(0, gameDir.rfind('/')) + "/../game";
         struct stat st;
-        bool found = stat((gameDir + "/sfx").c_str(), &st) == 0 && chdir(gameDir.c_str()) == 0;
+        bool found = stat((gameDir + "/" + vek::nes::SFX_INFO[0].filename).c_str(), &st) == 0 &&
+                     stat((gameDir + "/" + vek::nes::MUSIC_INFO[0].filename).c_str(), &st) == 0 &&
+                     chdir(gameDir.c_str()) == 0;
         if (!found) fprintf(stderr, "console_bench: no sound files in %s; the sound player runs silent\n", gameDir.c_str());
     }
     al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);

@@ -46,6 +46,7 @@
 #include "nes/nes.h"
 #include "nes/ppu.h"
 #include "nes/rom_data.h"
+#include "nes/vek_apu.h"
 #include "video/renderer.h"
 
 using vek::Renderer;
@@ -262,6 +263,11 @@ std::string absolutePath(const std::string& path) {
     return std::string(cwd) + "/" + path;
 }
 
+bool isFile(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool isDirectory(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -434,7 +440,8 @@ bool savePicture(ALLEGRO_BITMAP* bitmap, const std::string& path, bool margins) 
 // misses. With the files present the runner works from their folder; without them it hides
 // the player's complaints (unless --verbose) and keeps its own messages on standard error.
 void prepareSound(const Options& o) {
-    bool found = !o.assets.empty() && isDirectory(o.assets + "/sfx") && chdir(o.assets.c_str()) == 0;
+    bool found = !o.assets.empty() && isFile(o.assets + "/" + vek::nes::SFX_INFO[0].filename) &&
+                 isFile(o.assets + "/" + vek::nes::MUSIC_INFO[0].filename) && chdir(o.assets.c_str()) == 0;
     if (found) return;
     if (o.verbose) {
         fprintf(g_err, "vek-runner: no sound files under %s; the player runs silent\n", o.assets.c_str());
