@@ -1,5 +1,7 @@
 #include "gui/font.h"
 
+#include <vector>
+
 #include "app/util.h"
 
 namespace vek {
@@ -27,27 +29,30 @@ bool Font::load(const char* path) {
     h = lineH - 1;
 
     // each red pixel of the marker row (the last one) opens a glyph that ends where the next
-    // one opens
-    ALLEGRO_BITMAP* oldTarget = al_get_target_bitmap();
+    // one opens; the row is read under one lock, which keeps video bitmaps fast
     const int stripW = al_get_bitmap_width(strip);
-    int start = -1;
-    int count = 0;
-    for (int x = 0; x < stripW && count < NUM_GLYPHS; x++) {
-        unsigned char r, g, b;
-        al_unmap_rgb(al_get_pixel(strip, x, h), &r, &g, &b);
-        if (r == 0) continue;
-        if (start >= 0) {
-            ALLEGRO_BITMAP* glyph = al_create_bitmap(x - start, h);
-            if (glyph) {
-                al_set_target_bitmap(glyph);
-                al_clear_to_color(al_map_rgba(0, 0, 0, 0));
-                al_draw_bitmap_region(strip, start, 0, x - start, h, 0, 0, 0);
-            }
-            glyphs[count++] = glyph;
+    std::vector<int> markers;
+    if (al_lock_bitmap_region(strip, 0, h, stripW, 1, ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READONLY)) {
+        for (int x = 0; x < stripW; x++) {
+            unsigned char r, g, b;
+            al_unmap_rgb(al_get_pixel(strip, x, h), &r, &g, &b);
+            if (r != 0) markers.push_back(x);
         }
-        start = x;
+        al_unlock_bitmap(strip);
     }
-    if (oldTarget) al_set_target_bitmap(oldTarget);
+    ALLEGRO_BITMAP* oldTarget = al_get_target_bitmap();
+    for (size_t m = 1; m < markers.size() && (int)m <= NUM_GLYPHS; m++) {
+        const int start = markers[m - 1];
+        const int gw = markers[m] - start;
+        ALLEGRO_BITMAP* glyph = al_create_bitmap(gw, h);
+        if (glyph) {
+            al_set_target_bitmap(glyph);
+            al_clear_to_color(al_map_rgba(0, 0, 0, 0));
+            al_draw_bitmap_region(strip, start, 0, gw, h, 0, 0, 0);
+        }
+        glyphs[m - 1] = glyph;
+    }
+    al_set_target_bitmap(oldTarget);
     al_destroy_bitmap(strip);
     return true;
 }

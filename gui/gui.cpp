@@ -44,7 +44,7 @@ void Gui::clearOverlay() {
     ALLEGRO_BITMAP* old = al_get_target_bitmap();
     al_set_target_bitmap(overlay);
     al_clear_to_color(al_map_rgba(0, 0, 0, 0));
-    if (old) al_set_target_bitmap(old);
+    al_set_target_bitmap(old);
 }
 
 void Gui::update() {

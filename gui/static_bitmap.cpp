@@ -26,7 +26,7 @@ ALLEGRO_BITMAP* Util::loadStaticBitmap(const unsigned char* data) {
             al_put_pixel(x, y, al_map_rgba(p[0], p[1], p[2], key ? 0 : 255));
         }
     }
-    if (oldTarget) al_set_target_bitmap(oldTarget);
+    al_set_target_bitmap(oldTarget);
     al_unlock_bitmap(bmp);
     return bmp;
 }
