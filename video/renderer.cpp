@@ -188,12 +188,12 @@ void Renderer::drawPattern(int x, int y, unsigned int patternAddress, const uint
     const __m128i colour2 = _mm_set1_epi32((int)colours[2]);
     const __m128i colour3 = _mm_set1_epi32((int)colours[3]);
 #endif
-    for (int i = 0; i < 8; i++, rowStart += pitch) {
+    for (int i = 0; i < 8; i++) {
         unsigned int row = flipV ? 7 - i : i;
         unsigned int low = planes[row], high = planes[row + 8];
         if (!(low | high)) continue;
         uint64_t numbers = spread.bytes[low] | spread.bytes[high] << 1;
-        uint32_t* dst = (uint32_t*)rowStart;
+        uint32_t* dst = (uint32_t*)(rowStart + i * pitch);
         // colour number 0 keeps what is there. Busy tiles mix the four numbers unpredictably,
         // so each pixel's choice is made with masks rather than branches.
 #if defined(__SSE2__)
