@@ -8,8 +8,8 @@ namespace vek {
 // activate() is called; nothing in the program calls it.
 class TraceLogger {
 public:
-    static const int BUFFER_SIZE = 65536;
-    static const int FLUSH_RESERVE = 1024;
+    static constexpr int BUFFER_SIZE = 65536;
+    static constexpr int FLUSH_RESERVE = 1024;
 
     std::string fileName;
     char* buffer;

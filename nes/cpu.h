@@ -12,18 +12,18 @@ class Nes;
 // Instruction execution (nextOpcode) lives in cpu_opcodes.cpp.
 class Cpu {
 public:
-    static const int VBLANK_START = 27393;  // vertical blank begins once more cycles than this have passed
-    static const int FRAME_END = 29780;     // the frame ends once more cycles than this have passed
+    static constexpr int VBLANK_START = 27393;  // vertical blank begins once more cycles than this have passed
+    static constexpr int FRAME_END = 29780;     // the frame ends once more cycles than this have passed
 
     // status register bits
-    static const unsigned int FLAG_C = 0x01;
-    static const unsigned int FLAG_Z = 0x02;
-    static const unsigned int FLAG_I = 0x04;
-    static const unsigned int FLAG_D = 0x08;
-    static const unsigned int FLAG_B = 0x10;
-    static const unsigned int FLAG_U = 0x20;
-    static const unsigned int FLAG_V = 0x40;
-    static const unsigned int FLAG_N = 0x80;
+    static constexpr unsigned int FLAG_C = 0x01;
+    static constexpr unsigned int FLAG_Z = 0x02;
+    static constexpr unsigned int FLAG_I = 0x04;
+    static constexpr unsigned int FLAG_D = 0x08;
+    static constexpr unsigned int FLAG_B = 0x10;
+    static constexpr unsigned int FLAG_U = 0x20;
+    static constexpr unsigned int FLAG_V = 0x40;
+    static constexpr unsigned int FLAG_N = 0x80;
 
     // registers
     unsigned int a, x, y;

@@ -10,15 +10,15 @@ class Nes;
 class Hooks {
 public:
     // sound-driver entry points in the cartridge program
-    static const unsigned int PLAY_MUSIC = 0x91C9;
-    static const unsigned int START_OR_STOP_MUSIC = 0x9100;
-    static const unsigned int START_OR_STOP_MUSIC_2 = 0x912E;
-    static const unsigned int FADE_OUT_MUSIC = 0x91C5;
-    static const unsigned int FORCE_MUSIC_LOOP = 0x91C8;
-    static const unsigned int PAUSE_MUSIC = 0x9208;
-    static const unsigned int RESUME_MUSIC = 0x9215;
-    static const unsigned int PLAY_SFX_PITCHED = 0x9230;
-    static const unsigned int PLAY_SFX = 0x9232;
+    static constexpr unsigned int PLAY_MUSIC = 0x91C9;
+    static constexpr unsigned int START_OR_STOP_MUSIC = 0x9100;
+    static constexpr unsigned int START_OR_STOP_MUSIC_2 = 0x912E;
+    static constexpr unsigned int FADE_OUT_MUSIC = 0x91C5;
+    static constexpr unsigned int FORCE_MUSIC_LOOP = 0x91C8;
+    static constexpr unsigned int PAUSE_MUSIC = 0x9208;
+    static constexpr unsigned int RESUME_MUSIC = 0x9215;
+    static constexpr unsigned int PLAY_SFX_PITCHED = 0x9230;
+    static constexpr unsigned int PLAY_SFX = 0x9232;
 
     Nes* nes;
     int pendingMusic;

@@ -24,10 +24,10 @@ enum Button {
 // sound-driver hooks, and is the bus behind every register access.
 class Nes {
 public:
-    static const int FRAME_BUDGET = 59562;  // cycles: two video frames
-    static const int ROM_SIZE = 40960;
-    static const int PRG_SIZE = 32768;
-    static const int CHR_SIZE = 8192;
+    static constexpr int FRAME_BUDGET = 59562;  // cycles: two video frames
+    static constexpr int ROM_SIZE = 40960;
+    static constexpr int PRG_SIZE = 32768;
+    static constexpr int CHR_SIZE = 8192;
 
     Cpu* cpu;
     Ppu* ppu;
