@@ -83,6 +83,12 @@ expect_eq "RAM dump size" "$(stat -c %s ram.bin) $(stat -c %s vram.bin)" "2048 1
 expect_eq "RAM holds buttons and position" "$(od -An -tx1 -N2 ram.bin | tr -d ' ')" 810a
 expect_eq "video memory holds the backdrop byte" "$(od -An -tx1 -j $((0x3F00)) -N2 vram.bin | tr -d ' ')" 3016
 
+# the CPU trace of one frame: the interrupt handler's controller loop and its return
+run --frames 4 --trace 2:trace.txt
+expect_eq "trace exits 0" "$STATUS" 0
+expect_eq "trace holds the frame's instructions" \
+    "$(grep -c ' LSR$' trace.txt) $(grep -c ' RTI$' trace.txt)" "8 1"
+
 # mistakes are refused with status 1
 head -c 1000 "$PROBE" >short.bin
 "$RUNNER" --rom short.bin --frames 1 >/dev/null 2>&1

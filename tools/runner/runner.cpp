@@ -42,6 +42,7 @@
 #include <string>
 #include <vector>
 
+#include "diag/trace_logger.h"
 #include "nes/cpu.h"
 #include "nes/nes.h"
 #include "nes/ppu.h"
@@ -75,6 +76,7 @@ const char* const USAGE =
     "  --strict            a frame that ends by budget instead of the marker is a failure\n"
     "  --dump-ram FILE     write the 2,048 bytes of work RAM after the last frame\n"
     "  --dump-vram FILE    write the picture processor's 16 KiB after the last frame\n"
+    "  --trace N[-M]:FILE  write the CPU trace of frames N to M (default N) into FILE\n"
     "  --assets DIR        where music/ and sfx/ are (default: the build's game folder)\n"
     "  --verbose           show the sound player's messages even without its files\n"
     "  --help              this text\n"
@@ -118,6 +120,8 @@ struct Options {
     bool strict = false;
     std::string dumpRam;
     std::string dumpVram;
+    int traceFirst = -1, traceLast = -1;
+    std::string trace;
     std::string assets;
     bool verbose = false;
 };
@@ -337,6 +341,23 @@ int parseArguments(int argc, char** argv, Options& o) {
             if (!value(o.dumpRam)) return 1;
         } else if (arg == "--dump-vram") {
             if (!value(o.dumpVram)) return 1;
+        } else if (arg == "--trace") {
+            if (!value(v)) return 1;
+            size_t colon = v.find(':');
+            size_t dash = v.find('-');
+            bool ok = colon != std::string::npos && colon + 1 < v.size();
+            if (ok && dash != std::string::npos && dash < colon) {
+                ok = parseInt(v.substr(0, dash), o.traceFirst) && parseInt(v.substr(dash + 1, colon - dash - 1), o.traceLast) &&
+                     o.traceLast >= o.traceFirst;
+            } else if (ok) {
+                ok = parseInt(v.substr(0, colon), o.traceFirst);
+                o.traceLast = o.traceFirst;
+            }
+            if (!ok) {
+                fprintf(g_err, "vek-runner: --trace wants N:FILE or N-M:FILE, not %s\n", v.c_str());
+                return 1;
+            }
+            o.trace = v.substr(colon + 1);
         } else if (arg == "--assets") {
             if (!value(o.assets)) return 1;
         } else if (arg == "--verbose") {
@@ -358,6 +379,7 @@ int parseArguments(int argc, char** argv, Options& o) {
     o.mismatchDir = absolutePath(o.mismatchDir);
     o.dumpRam = absolutePath(o.dumpRam);
     o.dumpVram = absolutePath(o.dumpVram);
+    o.trace = absolutePath(o.trace);
     for (Shot& s : o.shots) s.path = absolutePath(s.path);
 #ifdef VEK_GAME_DIR
     if (o.assets.empty()) o.assets = VEK_GAME_DIR;
@@ -469,6 +491,15 @@ int main(int argc, char** argv) {
     if (!o.rom.empty() && !loadImage(o.rom, image)) return 1;
     std::map<int, uint64_t> expected;
     if (!o.expect.empty() && !loadExpectedHashes(o.expect, expected)) return 1;
+    if (!o.trace.empty()) {
+        // the trace appends piece by piece as the frames run; find out now if it cannot
+        FILE* f = fopen(o.trace.c_str(), "w");
+        if (!f) {
+            fprintf(g_err, "vek-runner: cannot write %s\n", o.trace.c_str());
+            return 1;
+        }
+        fclose(f);
+    }
     if (!o.mismatchDir.empty() && !isDirectory(o.mismatchDir)) {
         fprintf(g_err, "vek-runner: %s is not a folder\n", o.mismatchDir.c_str());
         return 1;
@@ -512,7 +543,9 @@ int main(int argc, char** argv) {
             }
         }
 
+        if (frame == o.traceFirst) nes->cpu->traceLogger->activate(nes->cpu, o.trace.c_str());
         nes->update();
+        if (frame == o.traceLast) nes->cpu->traceLogger->deactivate();
         int used = Nes::FRAME_BUDGET - nes->cpu->cyclesLeft;
         if (!nes->cpu->renderDone) {
             budgetFrames.push_back(frame);
@@ -548,6 +581,10 @@ int main(int argc, char** argv) {
     }
     fflush(stdout);
 
+    if (!o.trace.empty() && o.traceFirst >= o.frames) {
+        fprintf(g_err, "vek-runner: no trace of frame %d: only %d frames ran\n", o.traceFirst, o.frames);
+        failed = true;
+    }
     for (const Shot& s : o.shots) {
         if (s.frame >= o.frames) {
             fprintf(g_err, "vek-runner: no screenshot of frame %d: only %d frames ran\n", s.frame, o.frames);
