@@ -240,3 +240,63 @@ TEST_F(FontTest, SpecimenMatchesReference) {
     guitest::expectMatchesReference(canvas, "font_specimen");
     al_destroy_bitmap(canvas);
 }
+
+// The dialogs place their text at fixed pitches and columns; the glyph widths have to leave
+// every line inside its box and clear of the columns that follow it.
+TEST_F(FontTest, TextsFitTheDialogLayouts) {
+    font.lineH = 9;
+    struct Message {
+        int w, h;
+        const char* text;
+    };
+    const char* notice =
+        "If you notice any problems,\nyou may have to restart the\ngame for the new setting to\n"
+        "take effect gracefully.";
+    const std::string screenMode = std::string("Switched to Windowed mode.\n\n") + notice;
+    const std::string fullscreen = std::string("Switched to Fullscreen mode.\n\n") + notice;
+    const std::string vsyncOn = std::string("Vsync enabled!\n\n") + notice +
+                                "\n\nNote that this setting may have\nno effect. In this case, you will\n"
+                                "have to enable VSYNC manually\nin your graphics card's control\npanel.";
+    const std::string vsyncOff = std::string("Vsync disabled!\n\n") + notice +
+                                 "\n\nNote that this setting may have\nno effect. In this case, you will\n"
+                                 "have to disable VSYNC manually\nin your graphics card's control\npanel.";
+    const Message messages[] = {
+        {128, 48, "Reset game?\nAny progress will be lost."},
+        {128, 48, "Exit the game?\nAny progress will be lost."},
+        {128, 50, "Would you like to configure\na controller now?"},
+        {150, 90, screenMode.c_str()},
+        {150, 90, fullscreen.c_str()},
+        {150, 140, vsyncOn.c_str()},
+        {150, 140, vsyncOff.c_str()},
+    };
+    for (const Message& m : messages) {
+        SCOPED_TRACE(m.text);
+        int tw, th;
+        font.getTextSize(m.text, &tw, &th);
+        // text at x + 11 inside the outline at x + w - 3; options 8 below it, a glyph high
+        EXPECT_LE(11 + tw, m.w - 4);
+        EXPECT_LE(10 + th + 8 + 7, m.h - 4);
+    }
+
+    // menus: rows at x + 11 in front of what stands to their right
+    EXPECT_LE(11 + width("Input Settings"), 100 - 6);
+    EXPECT_LE(11 + width("Border Color"), 66 - 1) << "before the '<' of the value";
+    EXPECT_LE(11 + width("Sound Effects"), 71 - 1) << "before the volume bar";
+    EXPECT_LE(11 + width("  Select (drop fairy)"), 95 - 1) << "before the bindings";
+    // values of the video dialog with their '>' inside the selection bar
+    for (const char* v : {"Stretched; Keep Aspect Ratio", "Integral; Square&Clean Pixels", "Force 16x zoom"}) {
+        // the last ink column (before the glyph's spacing column) on the bar's last column
+        EXPECT_LE(72 + width(v) + width(">") - 2, 200 - 6) << v;
+    }
+    EXPECT_LE(232 + width("V1.0.1"), 256 + 1) << "the version label ends at the overlay's edge";
+    // the player labels stand 45 pixels apart, like the markers around them
+    EXPECT_EQ(width("Player 1      "), 45);
+    EXPECT_EQ(width("Player 4      "), 45);
+    EXPECT_LT(width("Player 1"), width("<                 >") - width(">"));
+    // the capture box: the button name after "to use for:" and inside the box
+    int tw;
+    font.getTextSize("Press a key or gamepad button\nto use for:\n\n                  ESC to clear", &tw, nullptr);
+    EXPECT_LT(10 + width("to use for:"), 56);
+    EXPECT_LE(56 + width("Select (drop fairy)"), tw + 20 - 4);
+    EXPECT_LE(tw + 20, 256);
+}
