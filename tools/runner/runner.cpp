@@ -416,10 +416,13 @@ bool writeFile(const std::string& path, const unsigned char* data, size_t size) 
     return ok;
 }
 
-uint64_t pictureHash(ALLEGRO_BITMAP* bitmap) {
+bool pictureHash(ALLEGRO_BITMAP* bitmap, uint64_t& hash) {
     uint64_t h = 0xCBF29CE484222325ull;
     ALLEGRO_LOCKED_REGION* r = al_lock_bitmap(bitmap, ALLEGRO_PIXEL_FORMAT_ARGB_8888, ALLEGRO_LOCK_READONLY);
-    if (!r) return 0;
+    if (!r) {
+        fprintf(g_err, "vek-runner: cannot read the frame bitmap\n");
+        return false;
+    }
     for (int y = 0; y < Renderer::SCREEN_H; y++) {
         const uint32_t* row =
             (const uint32_t*)((const char*)r->data + (ptrdiff_t)(y + Renderer::MARGIN) * r->pitch) + Renderer::MARGIN;
@@ -433,7 +436,8 @@ uint64_t pictureHash(ALLEGRO_BITMAP* bitmap) {
         }
     }
     al_unlock_bitmap(bitmap);
-    return h;
+    hash = h;
+    return true;
 }
 
 // how far into vertical blank the frame-done marker came: the length of the game's
@@ -562,7 +566,11 @@ int main(int argc, char** argv) {
         if (!renderer || !(o.hashes || shotHere || want != expected.end())) continue;
 
         renderer->update();
-        uint64_t hash = pictureHash(renderer->bitmap);
+        uint64_t hash = 0;
+        if (!pictureHash(renderer->bitmap, hash)) {
+            failed = true;
+            break;
+        }
         if (o.hashes) printf("frame %d hash %016" PRIx64 "\n", frame, hash);
         for (const Shot& s : o.shots) {
             if (s.frame == frame && !savePicture(renderer->bitmap, s.path, o.margins)) failed = true;
