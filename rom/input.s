@@ -38,7 +38,10 @@ bit_loop:
     dex
     bne bit_loop
     ldx #NUM_PLAYERS - 1
-:   lda pad_prev,x
+:   lda pad,x
+    and #<~BTN_START        ; Start belongs to the program's menu
+    sta pad,x
+    lda pad_prev,x
     eor #$FF
     and pad,x
     sta pad_new,x

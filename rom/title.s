@@ -191,11 +191,11 @@ spawn_x: .byte 40, 200, 80, 160
 ground_lo: .byte <$2300, <$2340, <$2380    ; tile rows 24, 26, 28
 ground_hi: .byte >$2300, >$2340, >$2380
 
-txt_join: .byte "PRESS A TO JOIN", 0
+txt_join: .byte "PRESS A TO JOIN", TXT_END
 
 ;; stars of the sky: video address high, low, tile; 0 ends
 .macro star row, col, tile
-    .byte >($2000 + row * 32 + col), <($2000 + row * 32 + col), tile
+    .byte >($2000 + (row) * 32 + (col)), <($2000 + (row) * 32 + (col)), tile
 .endmacro
 title_stars:
     star  0, 23, TILE_STAR_SMALL
@@ -215,7 +215,7 @@ title_stars:
 
 ;; the letters of the name: block (high, low), video address (high, low); 0 ends
 .macro letter blk, row, col
-    .byte >blk, <blk, >($2000 + row * 32 + col), <($2000 + row * 32 + col)
+    .byte >blk, <blk, >($2000 + (row) * 32 + (col)), <($2000 + (row) * 32 + (col))
 .endmacro
 title_letters:
     letter bg_logo_e, LOGO_ROW, LOGO_COL

@@ -232,12 +232,13 @@ row:
     rts
 .endproc
 
-;; Writes the zero-terminated text at ptr0 at the video address A (high), X (low)
+;; Writes the text at ptr0 (ended by TXT_END) at the video address A (high), X (low)
 ;; (picture off).
 .proc draw_text
     jsr ppu_addr_ax
     ldy #0
 :   lda (ptr0),y
+    cmp #TXT_END
     beq done
     sta PPUDATA
     iny

@@ -1,0 +1,186 @@
+// The real cartridge image in the real console: the frame-done marker and the frame budget,
+// the title screen's picture, players joining, the controller ports and the sound driver.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "cartridge_support.h"
+#include "nes/hooks.h"
+
+using vektest::Cartridge;
+using vektest::Picture;
+
+namespace {
+
+const int A = 1, START = 8, LEFT = 64, RIGHT = 128;
+const int TITLE_SETTLED = 60;  // frames after power-on by which the title is fully drawn
+
+// the vertical blank NMI comes 27,394 cycles into a frame of 29,781; the NMI handler's own
+// work (sprite DMA, queued rows, registers) comes off what the main loop may use
+const int MAIN_LOOP_LIMIT = 27394 - 1200;
+
+TEST(Cartridge, ImageIsTheWholeCartridge) {
+    // the reset, NMI and BRK vectors point into the program
+    auto vec = [](int at) { return vek::ROM_DATA[at] | vek::ROM_DATA[at + 1] << 8; };
+    EXPECT_GE(vec(0x7FFA), 0x8000);
+    EXPECT_GE(vec(0x7FFC), 0x8000);
+    EXPECT_GE(vec(0x7FFE), 0x8000);
+    EXPECT_STREQ(vek::ROM_VERSION, "qor-204");
+    // the NMI handler ends with the frame-done marker right before its RTI
+    Cartridge cart;
+    unsigned int nmi = cart.addr("nmi");
+    EXPECT_EQ(nmi, (unsigned int)vec(0x7FFA));
+    bool found = false;
+    for (unsigned int a = nmi; a < nmi + 256; a++) {
+        const unsigned char* p = &vek::ROM_DATA[a - 0x8000];
+        if (p[0] == 0x04 && p[2] == 0x40) {
+            found = true;
+            break;
+        }
+    }
+    EXPECT_TRUE(found) << "no $04 $xx $40 (marker, filler, RTI) in the NMI handler";
+}
+
+TEST(Cartridge, EveryFrameEndsAtTheMarkerWithinItsBudget) {
+    Cartridge cart;
+    // power-on: the program polls vertical blank with the NMI off, so the first frames may
+    // end by budget; from the first marker on every frame must end with one
+    for (int i = 0; i < 5 && !cart.sawMarker; i++) cart.run();
+    ASSERT_TRUE(cart.sawMarker) << "no frame-done marker in the first 5 frames";
+    // idle title, then all four players joining and running and jumping about
+    for (int f = 0; f < 600; f++) {
+        if (f == 100)
+            for (int p = 0; p < 4; p++) cart.hold(p, A);
+        if (f == 104)
+            for (int p = 0; p < 4; p++) cart.hold(p, p & 1 ? RIGHT : LEFT);
+        if (f >= 150 && f % 40 == 0)
+            for (int p = 0; p < 4; p++) cart.hold(p, (f / 40 + p) & 1 ? (A | RIGHT) : LEFT);
+        ASSERT_TRUE(cart.stepFrame()) << "frame " << cart.frame << " ran out of budget";
+        // one update is one video frame, from marker to marker (give or take what the NMI
+        // handler's length changes), and the handler is done while vertical blank lasts
+        EXPECT_LE(cart.lastUsed, 29781 + 2387) << "frame " << cart.frame;
+        EXPECT_TRUE(cart.markerInVblank) << "frame " << cart.frame;
+        EXPECT_LE(cart.lastWork, MAIN_LOOP_LIMIT) << "frame " << cart.frame;
+    }
+    EXPECT_EQ(cart.framesWithoutMarker, 0);
+    EXPECT_EQ(cart.ram("lag_count"), 0) << "the main loop missed a vertical blank";
+    for (int p = 0; p < 4; p++) EXPECT_EQ(cart.ram("pl_state", p), 1) << "player " << p + 1;
+    printf("title with four players: main loop at most %d cycles per frame\n", cart.worstWork);
+}
+
+TEST(Cartridge, TitleScreenPicture) {
+    Cartridge cart;
+    cart.run(TITLE_SETTLED);
+    Picture now = cart.picture();
+    vektest::savePicture(vektest::shotPath("title.png"), now);
+    Picture expected;
+    ASSERT_TRUE(vektest::loadPicture(std::string(VEK_TEST_DATA_DIR) + "/title.png", expected));
+    ASSERT_EQ(expected.w, 256);
+    ASSERT_EQ(expected.h, 240);
+    int differ = 0;
+    for (int y = 0; y < 240; y++)
+        for (int x = 0; x < 256; x++)
+            if (now.at(x, y) != expected.at(x, y) && differ++ < 5)
+                ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << now.at(x, y) << ", expected "
+                              << expected.at(x, y);
+    EXPECT_EQ(differ, 0) << "see " << vektest::shotPath("title.png");
+    // the title stays put while nobody presses anything
+    cart.run(30);
+    EXPECT_TRUE(cart.picture() == now);
+    // the backdrop and the sprite backdrop are the same colour
+    EXPECT_EQ(cart.nes->ppu->read8(0x3F00), cart.nes->ppu->read8(0x3F10));
+}
+
+TEST(Cartridge, TitlePlaysTheIntroMusicThroughTheDriver) {
+    Cartridge cart;
+    cart.run(TITLE_SETTLED);
+    // the driver's own state: track 5 started, nothing left chosen
+    EXPECT_EQ(cart.ram("snd_track"), 5);
+    EXPECT_EQ(cart.ram("snd_pending"), 0xFF);
+    EXPECT_EQ(cart.ram("snd_flags") & 1, 1);
+    // the hooks consumed the chosen track when the start entry ran
+    EXPECT_EQ(cart.nes->hooks->pendingMusic, -1);
+    // the track position advances once per frame
+    int t0 = cart.ram16("snd_time");
+    cart.run(10);
+    EXPECT_EQ(cart.ram16("snd_time"), t0 + 10);
+}
+
+TEST(Cartridge, PlayerTwoJoinsWithA) {
+    Cartridge cart;
+    cart.run(TITLE_SETTLED);
+    Picture before = cart.picture();
+    EXPECT_EQ(cart.ram("pl_state", 1), 0);
+    EXPECT_EQ(cart.spritesWithPalette(1), 0);
+    cart.tap(1, A);
+    cart.run(2);
+    // player 2's mage is in play, drawn with player 2's palette, and nobody else's is
+    EXPECT_EQ(cart.ram("pl_state", 1), 1);
+    EXPECT_EQ(cart.ram("pl_state", 0), 0);
+    EXPECT_EQ(cart.ram("pl_state", 2), 0);
+    EXPECT_EQ(cart.ram("pl_state", 3), 0);
+    EXPECT_GE(cart.spritesWithPalette(1), 3);
+    Picture after = cart.picture();
+    vektest::savePicture(vektest::shotPath("title_player2.png"), after);
+    EXPECT_TRUE(after != before);
+    // joining played effect 23 on one of the driver's voices
+    bool joined = false;
+    for (int v = 0; v < 3; v++) joined |= cart.ram("snd_voice_sfx", v) == 23;
+    EXPECT_TRUE(joined);
+
+    // the D-pad walks the mage: right, then left
+    int x0 = cart.ram("pl_x", 1);
+    cart.hold(1, RIGHT);
+    cart.run(30);
+    int x1 = cart.ram("pl_x", 1);
+    EXPECT_GT(x1, x0 + 20);
+    cart.hold(1, LEFT);
+    cart.run(60);
+    EXPECT_LT(cart.ram("pl_x", 1), x1 - 40);
+    cart.release(1);
+    // A now jumps: the mage rises, then lands where it started
+    cart.run(20);
+    int y0 = cart.ram("pl_y", 1);
+    cart.hold(1, A);
+    cart.run(12);
+    EXPECT_LT(cart.ram("pl_y", 1), y0 - 16);
+    cart.release(1);
+    cart.run(60);
+    EXPECT_EQ(cart.ram("pl_y", 1), y0);
+}
+
+TEST(Cartridge, EachPlayerHasItsOwnPortBitAndColours) {
+    // players 1 to 4 come in on $4016 bit 0, $4017 bit 0, $4016 bit 1, $4017 bit 1: each
+    // player's A must bring in that player's mage and no other
+    for (int p = 0; p < 4; p++) {
+        Cartridge cart;
+        cart.run(TITLE_SETTLED);
+        cart.tap(p, A);
+        cart.run(2);
+        for (int q = 0; q < 4; q++) {
+            EXPECT_EQ(cart.ram("pl_state", q), q == p ? 1 : 0) << "A of player " << p + 1;
+            EXPECT_EQ(cart.spritesWithPalette(q) > 0, q == p) << "A of player " << p + 1;
+        }
+    }
+}
+
+TEST(Cartridge, StartNeverReachesTheGame) {
+    // the same inputs with and without Start held give the same game
+    Cartridge plain, withStart;
+    auto script = [](Cartridge& c, int extra) {
+        c.run(TITLE_SETTLED);
+        for (int p = 0; p < 4; p++) c.hold(p, extra);
+        c.run(20);
+        c.hold(0, A | extra);
+        c.run(3);
+        c.hold(0, RIGHT | extra);
+        c.run(30);
+    };
+    script(plain, 0);
+    script(withStart, START);
+    EXPECT_EQ(0, memcmp(plain.nes->cpu->ram, withStart.nes->cpu->ram, 2048));
+    EXPECT_TRUE(plain.picture() == withStart.picture());
+}
+
+}  // namespace
