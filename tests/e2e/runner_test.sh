@@ -3,8 +3,8 @@
 # are known in advance: input scripts, screenshots, hashes, budget reports, dumps, failures.
 # usage: runner_test.sh VEK_RUNNER PROBE_IMAGE WORK_DIR
 set -u
-RUNNER=$1
-PROBE=$2
+RUNNER=$(realpath "$1")
+PROBE=$(realpath "$2")
 WORK=$3
 rm -rf "$WORK"
 mkdir -p "$WORK"
