@@ -10,7 +10,7 @@ PACKAGES=(
   libvorbis-dev libogg-dev
   cc65 cc65-doc
   libgtest-dev googletest libbenchmark-dev
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils imagemagick openbox
   libopenal1 libpng-dev libx11-dev bc
 )
 

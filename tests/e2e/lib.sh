@@ -20,7 +20,14 @@ start_xvfb() {
             XVFB_PID=$!
             export DISPLAY=:$n
             for _ in $(seq 50); do
-                xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+                if xdotool getdisplaygeometry >/dev/null 2>&1; then
+                    # a window manager, as on a desktop: it places and moves windows,
+                    # tells programs where they are and hands out the focus
+                    openbox >"$WORK/openbox.log" 2>&1 &
+                    WM_PID=$!
+                    sleep 0.5
+                    return 0
+                fi
                 sleep 0.1
             done
             kill $XVFB_PID 2>/dev/null
@@ -31,6 +38,8 @@ start_xvfb() {
 }
 
 stop_xvfb() {
+    [ -n "${WM_PID:-}" ] && kill $WM_PID 2>/dev/null && wait $WM_PID 2>/dev/null
+    WM_PID=
     [ -n "${XVFB_PID:-}" ] && kill $XVFB_PID 2>/dev/null && wait $XVFB_PID 2>/dev/null
     XVFB_PID=
 }

@@ -1,0 +1,571 @@
+#include "app/emulator_main.h"
+
+#include <allegro5/allegro_acodec.h>
+#include <allegro5/allegro_audio.h>
+#include <allegro5/allegro_primitives.h>
+
+#include <climits>
+#include <cstdio>
+
+#include "app/util.h"
+#include "app/viewport.h"
+#include "config/config.h"
+#include "gui/gui.h"
+#include "gui/main_menu_dialog.h"
+#include "gui/message_dialog.h"
+#include "gui/input_dialog.h"
+#include "input/input.h"
+#include "nes/cpu.h"
+#include "nes/nes.h"
+#include "nes/rom_data.h"
+#include "nes/vek_apu.h"
+#include "video/renderer.h"
+
+namespace vek {
+
+static const int NO_POSITION = INT_MAX;  // a stored viewport coordinate that means "not known"
+static const int PICTURE_W = 256;
+static const int PICTURE_H = 240;
+
+static const char* const FULLSCREEN_MESSAGE =
+    "Switched to Fullscreen mode.\n\nIf you notice any problems,\nyou may have to restart the\n"
+    "game for the new setting to\ntake effect gracefully.";
+static const char* const WINDOWED_MESSAGE =
+    "Switched to Windowed mode.\n\nIf you notice any problems,\nyou may have to restart the\n"
+    "game for the new setting to\ntake effect gracefully.";
+static const char* const VSYNC_ON_MESSAGE =
+    "Vsync enabled!\n\nIf you notice any problems,\nyou may have to restart the\n"
+    "game for the new setting to\ntake effect gracefully.\n\nNote that this setting may have\n"
+    "no effect. In this case, you will\nhave to enable VSYNC manually\nin your graphics card's control\npanel.";
+static const char* const VSYNC_OFF_MESSAGE =
+    "Vsync disabled!\n\nIf you notice any problems,\nyou may have to restart the\n"
+    "game for the new setting to\ntake effect gracefully.\n\nNote that this setting may have\n"
+    "no effect. In this case, you will\nhave to disable VSYNC manually\nin your graphics card's control\npanel.";
+
+void screenModeMessageCallback(gui::Gui* gui, int) { gui->closeDialog(); }
+
+void startupControllerCallback(gui::Gui* gui, int choice) {
+    if (choice == 0) {
+        gui->openDialog(new gui::InputDialog(gui, true));
+    } else {
+        gui->closeDialog();
+    }
+    gui->config->skipControllerConfig = 1;
+    gui->config->queueSave();
+}
+
+EmulatorMain::EmulatorMain()
+    : nes(nullptr),
+      _alDisplay(nullptr),
+      _alTimer(nullptr),
+      _alFpsTimer(nullptr),
+      _alEventQueue(nullptr),
+      exitRequested(false),
+      redrawBorder(true),
+      paused(false),
+      resetRequested(false),
+      hasFocus(true),
+      mouseHideTime(0.0),
+      _gui(nullptr),
+      _input(nullptr),
+      _config(nullptr),
+      renderer(nullptr),
+      displayLost(false) {}
+
+EmulatorMain::~EmulatorMain() {
+    delete _gui;
+    _gui = nullptr;
+    delete _input;
+    _input = nullptr;
+    delete renderer;
+    renderer = nullptr;
+    delete nes;
+    nes = nullptr;
+    delete _config;
+    _config = nullptr;
+    if (_alTimer) {
+        al_destroy_timer(_alTimer);
+        _alTimer = nullptr;
+    }
+    if (_alFpsTimer) {
+        al_destroy_timer(_alFpsTimer);
+        _alFpsTimer = nullptr;
+    }
+    if (_alDisplay) {
+        al_destroy_display(_alDisplay);
+        _alDisplay = nullptr;
+    }
+    if (_alEventQueue) {
+        al_destroy_event_queue(_alEventQueue);
+        _alEventQueue = nullptr;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// program entry and frame loop
+
+int EmulatorMain::start() {
+    Util::generateFileNames(ROM_VERSION);
+    Util::generateRomChecksum(ROM_DATA, nes::Nes::ROM_SIZE);
+
+    delete _config;
+    _config = new Config();
+    if (!_config->load()) {
+        Util::logErrorF("Failed to load configuration file '%s', creating file with default values\n",
+                        Config::CONFIG_FILE);
+        _config->loadDefaultValues();
+    }
+    Util::resetErrorLog();
+
+    if (!alInitialize()) return 1;
+    paused = false;
+    loadRom();
+
+    _gui = new gui::Gui(this, _input, _config);
+    _input->gui = _gui;
+
+    if (_config->skipControllerConfig == 0) {
+        gui::MessageDialog* question =
+            new gui::MessageDialog(_gui, 128, 50, "Would you like to configure\na controller now?", 0, true);
+        question->setOptions("Yes", "No", nullptr, startupControllerCallback, -1);
+        _gui->openModalDialog(question);
+    }
+
+    exitRequested = false;
+    int frameCount = 0;
+    bool frameDue = false;
+    double lastTitleTime = 0.0;
+
+    for (;;) {
+        double now = al_get_time();
+
+        if (_config->fullscreen == 0 && now - lastTitleTime >= 1.0) {
+            char title[256];
+            snprintf(title, sizeof(title), "%s (%d fps)", GAME_TITLE, frameCount);
+            al_set_window_title(_alDisplay, title);
+            int wx = 0, wy = 0;
+            al_get_window_position(_alDisplay, &wx, &wy);
+            if (wx != _config->getViewportX() || wy != _config->getViewportY()) {
+                _config->setViewportX(wx);
+                _config->setViewportY(wy);
+                _config->queueSave();
+            }
+            lastTitleTime = now;
+            frameCount = 0;
+        }
+
+        if (mouseHideTime != 0.0 && now >= mouseHideTime) {
+            mouseHideTime = 0.0;
+            al_hide_mouse_cursor(_alDisplay);
+        }
+
+        ALLEGRO_EVENT event;
+        al_wait_for_event(_alEventQueue, &event);
+        switch (event.type) {
+            case ALLEGRO_EVENT_JOYSTICK_AXIS:
+            case ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN:
+            case ALLEGRO_EVENT_JOYSTICK_BUTTON_UP:
+                Util::logTimeF("ALLEGRO_EVENT_JOYSTICK");
+                _input->handleAllegroEvent(&event);
+                handleOpenMenu();
+                break;
+            case ALLEGRO_EVENT_JOYSTICK_CONFIGURATION:
+                _input->reconfigureJoysticks();
+                break;
+            case ALLEGRO_EVENT_KEY_DOWN:
+                Util::logTimeF("ALLEGRO_EVENT_KEY_DOWN");
+                if (_gui->top < 0 && event.keyboard.keycode == ALLEGRO_KEY_ESCAPE) {
+                    _gui->openDialog(new gui::MainMenuDialog(_gui, 0));
+                } else {
+                    Util::logTimeF("_input->handleAllegroEvent");
+                    _input->handleAllegroEvent(&event);
+                    handleOpenMenu();
+                }
+                break;
+            case ALLEGRO_EVENT_KEY_CHAR:
+                if (event.keyboard.keycode == ALLEGRO_KEY_ENTER && (event.keyboard.modifiers & ALLEGRO_KEYMOD_ALT))
+                    toggleFullscreen();
+                break;
+            case ALLEGRO_EVENT_KEY_UP:
+                // the release of Tab after Alt+Tab must not reach the game
+                if (event.keyboard.keycode != ALLEGRO_KEY_TAB) _input->handleAllegroEvent(&event);
+                break;
+            case ALLEGRO_EVENT_MOUSE_AXES:
+            case ALLEGRO_EVENT_MOUSE_BUTTON_DOWN:
+            case ALLEGRO_EVENT_MOUSE_ENTER_DISPLAY:
+                mouseHideTime = al_get_time() + 2.0;
+                al_show_mouse_cursor(_alDisplay);
+                break;
+            case ALLEGRO_EVENT_TIMER:
+                if (event.timer.source == _alTimer) {
+                    Util::resetTime();
+                    Util::logTimeF("ALLEGRO_EVENT_TIMER _alTimer");
+                    frameDue = true;
+                }
+                break;
+            case ALLEGRO_EVENT_DISPLAY_RESIZE:
+                if (_config->zoom > 0) {
+                    _config->zoom = -1;
+                    frameDue = true;
+                    _config->queueSave();
+                    _gui->forceRedraw();
+                }
+                // the display may already have been re-created by a mode switch in this pass
+                if (event.display.source == _alDisplay) al_acknowledge_resize(_alDisplay);
+                updateDisplay(event.display.width, event.display.height, true, false);
+                break;
+            case ALLEGRO_EVENT_DISPLAY_CLOSE:
+                exitRequested = true;
+                break;
+            case ALLEGRO_EVENT_DISPLAY_SWITCH_IN:
+                if (event.display.source == _alDisplay) {
+                    hasFocus = true;
+                    nes->vekApu->resumeMusic();
+                }
+                break;
+            case ALLEGRO_EVENT_DISPLAY_SWITCH_OUT:
+                if (event.display.source == _alDisplay) {
+                    hasFocus = false;
+                    nes->vekApu->pauseMusic();
+                }
+                break;
+            default:
+                break;
+        }
+
+        if (displayLost) {
+            Util::logErrorF("EmulatorMain: no display could be created, exiting\n");
+            return 1;
+        }
+
+        if (frameDue && al_is_event_queue_empty(_alEventQueue)) {
+            drawFrame();
+            frameDue = false;
+            Util::logTimeF("frame done");
+            frameCount++;
+            if (resetRequested) {
+                resetRequested = false;
+                Util::logF("reset\n");
+                nes->softReset();
+            }
+        }
+
+        if (exitRequested) {
+            // a change queued after the last drawn frame (the window closed right after a
+            // setting changed) is still written
+            _config->update();
+            Util::logF("exit\n");
+            return 0;
+        }
+    }
+}
+
+void EmulatorMain::drawFrame() {
+    Util::logTimeF("frame start");
+    if (_gui->top < 0 && hasFocus) {
+        Util::logTimeF("nes->update();");
+        nes->update();
+        Util::logTimeF("nes->vekApu->update();");
+        nes->vekApu->update();
+        Util::logTimeF("renderer->update();");
+        renderer->update();
+    }
+
+    Util::logTimeF("al render start");
+    ALLEGRO_BITMAP* backBuffer = al_get_backbuffer(_alDisplay);
+    al_set_target_bitmap(backBuffer);
+    if (redrawBorder) {
+        Util::logTimeF("redraw border start");
+        unsigned int c = _config->borderColor;
+        al_clear_to_color(al_map_rgb((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
+        redrawBorder = false;
+        Util::logTimeF("redraw border done");
+    }
+
+    int x0 = al_get_display_width(_alDisplay) / 2 - _config->getViewportW() / 2;
+    int y0 = al_get_display_height(_alDisplay) / 2 - _config->getViewportH() / 2;
+    if (renderer->bitmap) {
+        int rows = PICTURE_H - _config->overscanTop - _config->overscanBottom;
+        al_draw_scaled_bitmap(renderer->bitmap, Renderer::MARGIN, Renderer::MARGIN + _config->overscanTop, PICTURE_W,
+                              rows, x0, y0, _config->getViewportW(), _config->getViewportH(), 0);
+    }
+
+    _gui->update();
+    _gui->render(backBuffer, x0, y0);
+    al_flip_display();
+    Util::logTimeF("al render done");
+
+    _config->update();
+    nes->vekApu->setMusicVolume(_config->musicVolume / 100.0f);
+    nes->vekApu->setSfxVolume(_config->sfxVolume / 100.0f);
+}
+
+void EmulatorMain::pause() {
+    if (paused) return;
+    paused = true;
+    nes->vekApu->pauseMusic();
+}
+
+void EmulatorMain::unpause() {
+    if (!paused) return;
+    paused = false;
+    nes->vekApu->resumeMusic();
+}
+
+void EmulatorMain::reset() { resetRequested = true; }
+
+void EmulatorMain::exit() { exitRequested = true; }
+
+void EmulatorMain::handleOpenMenu() {
+    if (_gui->top >= 0) return;
+    for (int player = 0; player < 4; player++) {
+        if (nes->getButtons(player) & nes::BUTTON_START) {
+            for (int p = 0; p < 4; p++) nes->clearButtons(p, nes::BUTTON_START);
+            _gui->openDialog(new gui::MainMenuDialog(_gui, 0));
+            return;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// host start-up and display creation
+
+bool EmulatorMain::alInitialize() {
+    if (!al_init()) {
+        Util::logErrorF("al_init failed\n");
+        return false;
+    }
+    uint32_t version = al_get_allegro_version();
+    Util::logF("ALLEGRO V%d.%d.%d[%d]\n", version >> 24, (version >> 16) & 255, (version >> 8) & 255, version & 255);
+
+    if (!al_install_keyboard()) Util::logErrorF("al_install_keyboard failed\n");
+    if (!al_install_joystick()) Util::logErrorF("al_install_joystick failed\n");
+    if (!al_install_mouse()) Util::logErrorF("al_install_mouse failed\n");
+
+    int adapters = al_get_num_video_adapters();
+    Util::logF("Found %d display adapters:\n", adapters);
+    for (int i = 0; i < adapters; i++) {
+        ALLEGRO_MONITOR_INFO info;
+        if (al_get_monitor_info(i, &info))
+            Util::logF("  %d: (%d,%d)-(%d,%d)\n", i, info.x1, info.y1, info.x2, info.y2);
+        else
+            Util::logF("  %d: could not get monitor info\n", i);
+    }
+
+    if (!createDisplay(true)) return false;
+
+    if (!al_init_primitives_addon()) Util::logErrorF("al_init_primitives_addon failed!\n");
+    if (!al_install_audio()) Util::logErrorF("al_install_audio failed!\n");
+    if (!al_init_acodec_addon()) Util::logErrorF("al_init_acodec_addon failed!\n");
+    return true;
+}
+
+bool EmulatorMain::createDisplay(bool createQueueAndTimers) {
+    if (_alDisplay) {
+        if (_alEventQueue) al_unregister_event_source(_alEventQueue, al_get_display_event_source(_alDisplay));
+        al_destroy_display(_alDisplay);
+        _alDisplay = nullptr;
+    }
+
+    al_reset_new_display_options();
+    if (_config->hardwareAcceleration == 1)
+        al_set_new_display_option(ALLEGRO_RENDER_METHOD, 1, ALLEGRO_SUGGEST);
+    else if (_config->hardwareAcceleration == 2)
+        al_set_new_display_option(ALLEGRO_RENDER_METHOD, 0, ALLEGRO_SUGGEST);
+    al_set_new_display_option(ALLEGRO_SINGLE_BUFFER, _config->renderMethod, ALLEGRO_SUGGEST);
+    al_set_new_display_option(ALLEGRO_SWAP_METHOD, _config->swapMethod, ALLEGRO_SUGGEST);
+    al_set_new_display_option(ALLEGRO_VSYNC, _config->vsync, ALLEGRO_SUGGEST);
+
+    int vx = _config->getViewportX();
+    int vy = _config->getViewportY();
+    if (_config->fullscreen != 0) {
+        int adapter = getVideoAdapterByPos(vx, vy, false);
+        if (adapter >= 0) {
+            al_set_new_display_adapter(adapter);
+            al_set_new_display_flags(ALLEGRO_FULLSCREEN_WINDOW | ALLEGRO_RESIZABLE);
+        } else {
+            _config->fullscreen = 0;
+        }
+    }
+    if (_config->fullscreen == 0) {
+        al_set_new_display_adapter(ALLEGRO_DEFAULT_DISPLAY_ADAPTER);
+        al_set_new_display_flags(ALLEGRO_WINDOWED | ALLEGRO_RESIZABLE);
+    }
+
+    _alDisplay = al_create_display(_config->getViewportW(), _config->getViewportH());
+    if (!_alDisplay) {
+        Util::logErrorF("al_create_display failed\n");
+        return false;
+    }
+    al_set_window_title(_alDisplay, GAME_TITLE);
+    if (_config->fullscreen == 0 && _config->getViewportX() != NO_POSITION && _config->getViewportY() != NO_POSITION)
+        al_set_window_position(_alDisplay, _config->getViewportX(), _config->getViewportY());
+
+    if (createQueueAndTimers) {
+        if (!al_inhibit_screensaver(true)) Util::logErrorF("al_inhibit_screensaver failed!\n");
+        _alEventQueue = al_create_event_queue();
+        if (!_alEventQueue) {
+            Util::logErrorF("failed to create event_queue!\n");
+            return false;
+        }
+        _alTimer = al_create_timer(1.0 / 60.0);
+        if (!_alTimer) {
+            Util::logErrorF("al_create_timer failed\n");
+            return false;
+        }
+        _alFpsTimer = al_create_timer(1.0);
+        if (!_alFpsTimer) {
+            Util::logErrorF("al_create_timer failed (2)\n");
+            return false;
+        }
+        al_register_event_source(_alEventQueue, al_get_timer_event_source(_alTimer));
+        al_register_event_source(_alEventQueue, al_get_timer_event_source(_alFpsTimer));
+        if (al_is_keyboard_installed()) al_register_event_source(_alEventQueue, al_get_keyboard_event_source());
+        if (al_is_joystick_installed()) al_register_event_source(_alEventQueue, al_get_joystick_event_source());
+        if (al_is_mouse_installed()) al_register_event_source(_alEventQueue, al_get_mouse_event_source());
+        al_start_timer(_alTimer);
+        al_start_timer(_alFpsTimer);
+    }
+
+    al_register_event_source(_alEventQueue, al_get_display_event_source(_alDisplay));
+    mouseHideTime = 0.0;
+    al_hide_mouse_cursor(_alDisplay);
+    return true;
+}
+
+int EmulatorMain::getVideoAdapterByPos(int x, int y, bool fallbackToFirst) {
+    int adapters = al_get_num_video_adapters();
+    for (int i = 0; i < adapters; i++) {
+        ALLEGRO_MONITOR_INFO info;
+        if (al_get_monitor_info(i, &info) && info.x1 <= x && x <= info.x2 && info.y1 <= y && y <= info.y2) return i;
+    }
+    if (fallbackToFirst && adapters > 0) return 0;
+    return -1;
+}
+
+bool EmulatorMain::loadRom() {
+    delete nes;
+    nes = nullptr;
+    delete _input;
+    _input = nullptr;
+    delete renderer;
+    renderer = nullptr;
+
+    nes = new nes::Nes();
+    _input = new Input(nes, _config);
+    renderer = new Renderer(nes->ppu);
+    bool loaded = nes->loadInternalRom(ROM_DATA);
+    if (!loaded) Util::logErrorF("failed to load rom\n");
+    return loaded;
+}
+
+// ---------------------------------------------------------------------------------------
+// screen modes and scaling
+
+void EmulatorMain::updateDisplay(int w, int h, bool resizeWindow, bool moveWindow) {
+    if (!_alDisplay) return;
+    al_set_display_flag(_alDisplay, ALLEGRO_FULLSCREEN_WINDOW, _config->fullscreen != 0);
+    redrawBorder = true;
+
+    if (w == -1) w = al_get_display_width(_alDisplay);
+    if (h == -1) h = al_get_display_height(_alDisplay);
+
+    ViewportResult vp = computeViewport(_config->zoom, w, h, _config->overscanTop, _config->overscanBottom,
+                                        _config->getViewportW(), _config->getViewportH());
+    int newW = w, newH = h;
+    bool moved = false;
+    if (vp.fixed && resizeWindow && _config->fullscreen == 0) {
+        int wx = 0, wy = 0;
+        al_get_window_position(_alDisplay, &wx, &wy);
+        int dw = al_get_display_width(_alDisplay);
+        int dh = al_get_display_height(_alDisplay);
+        int adapter = getVideoAdapterByPos(wx + dw / 2, wy + dh / 2, true);
+        ALLEGRO_MONITOR_INFO info;
+        if (adapter >= 0 && al_get_monitor_info(adapter, &info)) {
+            WindowFit fit = fitWindowToMonitor(wx, wy, vp.w, vp.h, info.x1, info.y1, info.x2, info.y2);
+            newW = fit.w;
+            newH = fit.h;
+            moved = fit.moved;
+            _config->setViewportX(fit.x);
+            _config->setViewportY(fit.y);
+        } else {
+            newW = vp.w;
+            newH = vp.h;
+        }
+    }
+
+    if (vp.w != _config->getViewportW() || vp.h != _config->getViewportH()) {
+        _config->setViewportW(vp.w);
+        _config->setViewportH(vp.h);
+        _config->queueSave();
+    }
+
+    if (_config->fullscreen == 0) {
+        if (resizeWindow) al_resize_display(_alDisplay, newW, newH);
+        if (moveWindow || moved) al_set_window_position(_alDisplay, _config->getViewportX(), _config->getViewportY());
+    }
+}
+
+void EmulatorMain::toggleFullscreen() {
+    _config->fullscreen = _config->fullscreen == 0 ? 1 : 0;
+    _config->queueSave();
+    gui::MessageDialog* message = new gui::MessageDialog(
+        _gui, 150, 90, _config->fullscreen ? FULLSCREEN_MESSAGE : WINDOWED_MESSAGE, 0, false);
+    message->setOptions("Continue", nullptr, nullptr, screenModeMessageCallback, -1);
+    _gui->openModalDialog(message);
+    setFullscreen(_config->fullscreen != 0);
+}
+
+void EmulatorMain::setFullscreen(bool on) {
+    _config->fullscreen = on ? 1 : 0;
+    if (!on) {
+        // the window keeps its display: only the flag, the size and the position change
+        updateDisplay(_config->windowViewportW, _config->windowViewportH, true, true);
+        _config->queueSave();
+        return;
+    }
+
+    int wx = 0, wy = 0;
+    al_get_window_position(_alDisplay, &wx, &wy);
+    _config->fullscreenViewportX = wx + _config->windowViewportW / 2;
+    _config->fullscreenViewportY = wy + _config->windowViewportH / 2;
+    if (!createDisplay(false)) {
+        // go back to the window that worked rather than run on with no display
+        Util::logErrorF("EmulatorMain::setFullscreen() could not create the full-screen display, staying windowed\n");
+        _config->fullscreen = 0;
+        if (!createDisplay(false)) {
+            displayLost = true;
+            return;
+        }
+    }
+    updateDisplay(-1, -1, false, false);
+    if (_config->fullscreen) {
+        int fx = 0, fy = 0;
+        al_get_window_position(_alDisplay, &fx, &fy);
+        _config->fullscreenViewportX = fx;
+        _config->fullscreenViewportY = fy;
+    }
+    _config->queueSave();
+}
+
+void EmulatorMain::toggleVsync() {
+    int previous = _config->vsync;
+    _config->vsync = _config->vsync == 1 ? 2 : 1;
+    _config->queueSave();
+    gui::MessageDialog* message = new gui::MessageDialog(
+        _gui, 150, 140, _config->vsync == 1 ? VSYNC_ON_MESSAGE : VSYNC_OFF_MESSAGE, 0, false);
+    message->setOptions("Continue", nullptr, nullptr, screenModeMessageCallback, -1);
+    _gui->openModalDialog(message);
+
+    if (!createDisplay(false)) {
+        Util::logErrorF("EmulatorMain::toggleVsync() could not re-create the display, going back to the previous setting\n");
+        _config->vsync = previous;
+        if (!createDisplay(false)) {
+            displayLost = true;
+            return;
+        }
+    }
+    updateDisplay(-1, -1, false, false);
+}
+
+}  // namespace vek
