@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# The overlay menus of the real program under Xvfb, driven with the keyboard through
+# xdotool: the start-up question, the main menu pausing the game, audio and input settings
+# reaching the configuration file, a rebound key playing the game, reset and exit.
+# usage: menus_e2e.sh GAME XCLOSE [SCREENSHOT_DIR]
+set -u
+GAME=$(realpath "$1"); XCLOSE=$(realpath "$2"); SHOTS=${3:-}
+WORK=$(mktemp -d /tmp/vek-e2e-menus.XXXXXX)
+. "$(dirname "$0")/lib.sh"
+trap 'stop_xvfb; [ -n "${GAME_PID:-}" ] && kill -9 $GAME_PID 2>/dev/null; rm -rf "$WORK"' EXIT
+[ -n "$SHOTS" ] && mkdir -p "$SHOTS"
+
+keys() {  # keys KEY...: one press each, with time for a frame or two in between
+    local k
+    for k in "$@"; do
+        xdotool key --window "$WIN" --clearmodifiers "$k" 2>/dev/null || xdotool key "$k"
+        sleep 0.25
+    done
+}
+shot() {  # shot NAME: screenshot into the work folder (and the kept folder)
+    screenshot "$WORK/$1.png"
+    [ -n "$SHOTS" ] && cp "$WORK/$1.png" "$SHOTS/menus-$1.png"
+}
+differs() {  # differs A B MIN: at least MIN pixels differ
+    local d; d=$(pixel_diff "$WORK/$1.png" "$WORK/$2.png")
+    [ -n "$d" ] && [ "$d" -ge "$3" ]
+}
+same() {  # same A B: at most a handful of pixels differ
+    local d; d=$(pixel_diff "$WORK/$1.png" "$WORK/$2.png")
+    [ -n "$d" ] && [ "$d" -le 50 ]
+}
+
+start_xvfb || exit 1
+RUN=$WORK/run; mkdir -p "$RUN"
+start_game "$RUN"
+wait_window || { fail "a window appears"; cat "$RUN/stderr.log"; finish; exit 1; }
+xdotool windowactivate --sync "$WIN" 2>/dev/null; xdotool windowfocus --sync "$WIN" 2>/dev/null
+sleep 2
+
+# --- first start: the question about configuring a controller; "No" is remembered
+shot question
+# the question's box (128 x 50, centred, grey 72) at 3x: its inside left edge
+px=$(/usr/bin/convert "$WORK/question.png" -format '%[pixel:p{205,300}]' info: 2>/dev/null)
+check "a first start asks about configuring a controller (box colour $px)" \
+    grep -qE '^(gray\(72\)|s?rgb\(72,72,72\))$' <<<"$px"
+keys Right Return
+sleep 1
+check "answering No writes skipControllerConfig=1" [ "$(cfg_value skipControllerConfig)" = 1 ]
+sleep 2
+shot title
+
+# --- Escape opens the menu and the game stands still
+xdotool keydown --window "$WIN" a 2>/dev/null; sleep 0.2; xdotool keyup --window "$WIN" a 2>/dev/null  # player 1 joins
+sleep 0.5
+xdotool keydown Right; sleep 0.7
+shot walking1
+sleep 0.5
+shot walking2
+check "without a menu the mage walks (picture changes)" differs walking1 walking2 20
+keys Escape
+sleep 0.5
+shot menu1
+sleep 1
+shot menu2
+xdotool keyup Right
+check "Escape opens the main menu over the game" differs walking2 menu1 200
+check "while the menu is open the game does not advance" same menu1 menu2
+
+# --- Audio Settings: music volume 100 -> 80, kept in the file after exit
+keys Down Down Down Return
+sleep 0.3
+shot audio-before
+keys Left Left
+sleep 0.3
+shot audio
+check "the audio dialog draws the lower volume" differs audio-before audio 5
+keys Escape Escape   # Back marks "Return to Menu", Back again returns to the menu
+shot menu-audio-marked
+keys Escape          # Back on the main menu resumes the game
+sleep 1
+
+# --- Input Settings: rebind player 1's A to J
+keys Escape Down Return
+sleep 0.3
+shot input
+keys Down Down Down Down Down Down Return
+sleep 0.3
+shot input-capture
+keys j
+sleep 0.3
+shot input-rebound
+check "the rebinding is saved (player1ControlA=$(cfg_value player1ControlA))" [ "$(cfg_value player1ControlA)" = "161:" ]
+keys Escape Escape Escape
+sleep 0.5
+
+# --- reset through its confirmation: the joined mage is gone afterwards
+keys Escape Up Up Return
+sleep 0.3
+shot reset-question
+keys Return
+sleep 3
+shot after-reset
+check "Reset Game brings back the empty title screen" same title after-reset
+
+# --- the rebound key plays the game: J joins player 1, A no longer does
+keys a
+sleep 1
+shot after-a
+check "the old key A no longer makes the mage appear" same after-reset after-a
+keys j
+sleep 1
+shot after-j
+check "the new key J makes player 1's mage appear" differs after-reset after-j 20
+
+# --- Exit through its confirmation
+keys Escape Up Return
+sleep 0.3
+shot exit-question
+keys Return
+wait_exit 10
+check "Exit ends the program with status 0 (got $GAME_STATUS)" [ "$GAME_STATUS" = 0 ]
+check "the music volume is in the file after the program exits ($(cfg_value musicVolume))" \
+    [ "$(cfg_value musicVolume)" = 80 ]
+
+finish
