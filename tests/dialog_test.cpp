@@ -1,0 +1,758 @@
+// The dialog manager and the five dialogs, driven through the input layer with hand-built
+// key events, and their pictures rendered into memory bitmaps and compared with references.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/emulator_main.h"
+#include "config/config.h"
+#include "gui/audio_dialog.h"
+#include "gui/dialog.h"
+#include "gui/gui.h"
+#include "gui/input_dialog.h"
+#include "gui/main_menu_dialog.h"
+#include "gui/message_dialog.h"
+#include "gui/video_dialog.h"
+#include "gui_test_support.h"
+#include "input/input.h"
+#include "nes/nes.h"
+
+using namespace vek;
+using guitest::rgb;
+
+namespace {
+
+int g_destroyed = 0;
+
+// a plain dialog of a given size that counts its destruction
+class SizedDialog : public gui::Dialog {
+public:
+    SizedDialog(gui::Gui* gui, int w, int h) : Dialog(gui, w, h) {}
+    ~SizedDialog() override { g_destroyed++; }
+    void render(ALLEGRO_BITMAP* target, int x, int y) override {
+        if (!redraw) return;
+        redraw = false;
+        drawFrame(target, x, y, w, h);
+    }
+};
+
+int g_callbackChoice = -2;
+void recordChoice(gui::Gui*, int choice) { g_callbackChoice = choice; }
+
+const uint32_t GREY = 0xFF484848;  // rgb(72, 72, 72)
+const uint32_t WHITE = 0xFFFFFFFF;
+const uint32_t BAR = 0xFF787878;   // rgb(120, 120, 120)
+
+class DialogTest : public ::testing::Test {
+protected:
+    EmulatorMain* em = nullptr;
+    Config* config = nullptr;
+    Input* input = nullptr;
+    gui::Gui* gui = nullptr;
+    ALLEGRO_BITMAP* screen = nullptr;
+
+    void SetUp() override {
+        guitest::initAllegro();
+        em = new EmulatorMain();
+        config = em->_config = new Config();
+        config->loadDefaultValues();
+        // the overlay is drawn 1:1 into a 256 x 240 screen
+        config->windowViewportW = 256;
+        config->windowViewportH = 240;
+        em->nes = new nes::Nes();
+        input = em->_input = new Input(em->nes, config);
+        gui = em->_gui = new gui::Gui(em, input, config);
+        input->gui = gui;
+        screen = guitest::makeCanvas(256, 240, al_map_rgb(16, 32, 64));
+        g_destroyed = 0;
+        g_callbackChoice = -2;
+    }
+    void TearDown() override {
+        al_destroy_bitmap(screen);
+        delete em;
+    }
+
+    void key(int keycode) {
+        ALLEGRO_EVENT e;
+        memset(&e, 0, sizeof(e));
+        e.type = ALLEGRO_EVENT_KEY_DOWN;
+        e.keyboard.keycode = keycode;
+        input->handleAllegroEvent(&e);
+        e.type = ALLEGRO_EVENT_KEY_UP;
+        input->handleAllegroEvent(&e);
+    }
+    void up() { key(ALLEGRO_KEY_UP); }
+    void down() { key(ALLEGRO_KEY_DOWN); }
+    void left() { key(ALLEGRO_KEY_LEFT); }
+    void right() { key(ALLEGRO_KEY_RIGHT); }
+    void accept() { key(ALLEGRO_KEY_ENTER); }
+    void back() { key(ALLEGRO_KEY_ESCAPE); }
+
+    // one drawn frame of the manager
+    void frame() {
+        gui->update();
+        gui->render(screen, 0, 0);
+    }
+    gui::Dialog* topDialog() { return gui->top >= 0 ? gui->dialogs[gui->top] : nullptr; }
+    template <class T> T* open(T* dialog) {
+        gui->openDialog(dialog);
+        frame();
+        return dialog;
+    }
+    guitest::Pixels overlayPixels() { return guitest::readPixels(gui->overlay); }
+};
+
+}  // namespace
+
+// ---- the dialog manager
+
+TEST_F(DialogTest, OpeningPausesAndClosingTheLastUnpauses) {
+    EXPECT_EQ(gui->top, -1);
+    open(new gui::MainMenuDialog(gui, 0));
+    EXPECT_EQ(gui->top, 0);
+    EXPECT_TRUE(em->paused);
+    gui->closeDialog();
+    frame();
+    EXPECT_EQ(gui->top, -1);
+    EXPECT_FALSE(em->paused);
+}
+
+TEST_F(DialogTest, SettingsDialogReplacesTheMenuInItsSlot) {
+    open(new SizedDialog(gui, 100, 68));
+    gui->openDialog(new gui::VideoDialog(gui));
+    frame();
+    EXPECT_EQ(gui->top, 0);
+    EXPECT_EQ(g_destroyed, 1) << "the replaced dialog is destroyed";
+    EXPECT_NE(dynamic_cast<gui::VideoDialog*>(topDialog()), nullptr);
+    EXPECT_TRUE(em->paused);
+}
+
+TEST_F(DialogTest, ModalDialogStacksAndClosingItClearsTheOverlay) {
+    open(new SizedDialog(gui, 200, 100));
+    gui->openModalDialog(new SizedDialog(gui, 20, 20));
+    frame();
+    EXPECT_EQ(gui->top, 1);
+    guitest::Pixels p = overlayPixels();
+    EXPECT_EQ(p.at(30, 72), GREY) << "the dialog below stays visible around the modal one";
+    gui->closeDialog();
+    frame();
+    EXPECT_EQ(gui->top, 0);
+    p = overlayPixels();
+    EXPECT_EQ(p.at(30, 72) >> 24, 0u) << "cleared; the uncovered dialog has not asked to redraw";
+    EXPECT_TRUE(em->paused);
+}
+
+TEST_F(DialogTest, CloseAndCloseAllInOneFrameTakeTwoUpdates) {
+    open(new SizedDialog(gui, 50, 50));
+    gui->openModalDialog(new SizedDialog(gui, 20, 20));
+    frame();
+    gui->closeDialog();
+    gui->closeAllDialogs();
+    frame();
+    EXPECT_EQ(gui->top, 0);
+    EXPECT_EQ(g_destroyed, 1);
+    EXPECT_TRUE(em->paused);
+    frame();
+    EXPECT_EQ(gui->top, -1);
+    EXPECT_EQ(g_destroyed, 2);
+    EXPECT_FALSE(em->paused);
+}
+
+TEST_F(DialogTest, CloseWithNothingOpenOnlyClearsTheOverlay) {
+    em->paused = true;  // so that an unpause would show
+    gui->closeDialog();
+    frame();
+    EXPECT_EQ(gui->top, -1);
+    EXPECT_TRUE(em->paused);
+}
+
+TEST_F(DialogTest, SecondOpenBeforeUpdateIsRefused) {
+    SizedDialog* first = new SizedDialog(gui, 10, 10);
+    gui->openDialog(first);
+    gui->openDialog(new SizedDialog(gui, 10, 10));
+    EXPECT_EQ(g_destroyed, 1);
+    gui->openModalDialog(new SizedDialog(gui, 10, 10));
+    gui->openModalDialog(new SizedDialog(gui, 10, 10));
+    EXPECT_EQ(g_destroyed, 2);
+    frame();
+    EXPECT_EQ(gui->dialogs[0], first);
+    EXPECT_EQ(gui->top, 1);
+}
+
+TEST_F(DialogTest, CloseThenOpenInOneFrameStaysPaused) {
+    open(new SizedDialog(gui, 10, 10));
+    gui->closeDialog();
+    SizedDialog* next = new SizedDialog(gui, 10, 10);
+    gui->openDialog(next);
+    frame();
+    EXPECT_EQ(gui->top, 0);
+    EXPECT_EQ(gui->dialogs[0], next);
+    EXPECT_TRUE(em->paused);
+}
+
+TEST_F(DialogTest, StackHoldsEightDialogs) {
+    open(new SizedDialog(gui, 10, 10));
+    for (int i = 1; i < 8; i++) {
+        gui->openModalDialog(new SizedDialog(gui, 10, 10));
+        frame();
+    }
+    EXPECT_EQ(gui->top, 7);
+    gui->openModalDialog(new SizedDialog(gui, 10, 10));
+    EXPECT_EQ(g_destroyed, 1) << "a ninth is refused at once";
+    EXPECT_EQ(gui->pendingModalDialog, nullptr);
+}
+
+TEST_F(DialogTest, DialogsAreCentredInTheOverlay) {
+    open(new SizedDialog(gui, 100, 68));
+    guitest::Pixels p = overlayPixels();
+    EXPECT_EQ(p.at(78, 86), GREY);
+    EXPECT_EQ(p.at(77, 86) >> 24, 0u);
+    EXPECT_EQ(p.at(78, 85) >> 24, 0u);
+    gui->openDialog(new SizedDialog(gui, 150, 90));
+    frame();
+    p = overlayPixels();
+    EXPECT_EQ(p.at(53, 75), GREY);
+    EXPECT_EQ(p.at(52, 75) >> 24, 0u);
+    EXPECT_EQ(p.at(78, 74) >> 24, 0u) << "the replaced dialog's picture is gone";
+}
+
+TEST_F(DialogTest, OverlayIsScaledOverTheViewport) {
+    config->windowViewportW = 128;
+    config->windowViewportH = 120;
+    open(new SizedDialog(gui, 100, 68));
+    guitest::Pixels p = guitest::readPixels(screen);
+    // halved: the dialog's corner (78, 86) lands at (39, 43) of the viewport at (0, 0)
+    EXPECT_EQ(p.at(40, 44), GREY);
+    EXPECT_EQ(p.at(20, 20), rgb(16, 32, 64)) << "transparent overlay leaves the picture";
+    EXPECT_EQ(p.at(100, 100), rgb(16, 32, 64)) << "nothing beyond the viewport";
+}
+
+TEST_F(DialogTest, ForceRedrawMarksEveryDialog) {
+    open(new SizedDialog(gui, 10, 10));
+    gui->openModalDialog(new SizedDialog(gui, 10, 10));
+    frame();
+    gui->dialogs[0]->redraw = false;
+    gui->dialogs[1]->redraw = false;
+    gui->forceRedraw();
+    EXPECT_TRUE(gui->dialogs[0]->redraw);
+    EXPECT_TRUE(gui->dialogs[1]->redraw);
+}
+
+// ---- message dialog
+
+TEST_F(DialogTest, MessageYesNoWrapsAndBackNeedsTwoPresses) {
+    gui::MessageDialog* m = new gui::MessageDialog(gui, 128, 48, "Two\nlines", 0, false);
+    m->setOptions("Yes", "No", nullptr, recordChoice, -1);
+    EXPECT_EQ(m->numOptions, 2);
+    EXPECT_EQ(m->backOption, 1);
+    gui->openModalDialog(m);
+    frame();
+    left();
+    EXPECT_EQ(m->selected, 1) << "Left from Yes wraps to No";
+    right();
+    EXPECT_EQ(m->selected, 0) << "Right from No wraps to Yes";
+    up();
+    down();
+    EXPECT_EQ(m->selected, 0);
+    back();
+    EXPECT_EQ(m->selected, 1);
+    EXPECT_EQ(g_callbackChoice, -2) << "the first Back only moves the mark";
+    back();
+    EXPECT_EQ(g_callbackChoice, 1);
+    g_callbackChoice = -2;
+    left();
+    accept();
+    EXPECT_EQ(g_callbackChoice, 0);
+    EXPECT_EQ(gui->top, 0) << "the dialog never closes itself";
+}
+
+TEST_F(DialogTest, MessageSingleOptionAndUnboundButtons) {
+    gui::MessageDialog* m = new gui::MessageDialog(gui, 150, 90, "Note", 0, false);
+    m->setOptions("Continue", nullptr, nullptr, recordChoice, -1);
+    EXPECT_EQ(m->backOption, 0);
+    gui->openModalDialog(m);
+    frame();
+    m->redraw = false;
+    left();
+    EXPECT_EQ(m->selected, 0);
+    EXPECT_TRUE(m->redraw);
+    right();
+    EXPECT_EQ(m->selected, 0);
+    input->navkeyDown(NAVKEY_UNBOUND_BUTTON, false);
+    EXPECT_EQ(g_callbackChoice, -2) << "a stray gamepad button does nothing here";
+    back();
+    EXPECT_EQ(g_callbackChoice, 0);
+    g_callbackChoice = -2;
+    accept();
+    EXPECT_EQ(g_callbackChoice, 0);
+
+    gui::MessageDialog question(gui, 128, 50, "Q", 0, true);
+    question.setOptions("Yes", "No", nullptr, recordChoice, -1);
+    g_callbackChoice = -2;
+    question.onKeyDown(NAVKEY_UNBOUND_BUTTON);
+    EXPECT_EQ(g_callbackChoice, 0) << "the start-up question takes any unused button as Accept";
+
+    gui::MessageDialog silent(gui, 128, 50, "Q", 0, true);
+    silent.onKeyDown(NAVKEY_ACCEPT);  // no callback: nothing happens
+    EXPECT_EQ(silent.selected, 0);
+}
+
+TEST_F(DialogTest, MessageOptionSlotsAndBackOption) {
+    gui::MessageDialog m(gui, 128, 48, "x", 0, false);
+    m.setOptions(nullptr, "Only", nullptr, recordChoice, -1);
+    EXPECT_EQ(m.numOptions, 1);
+    EXPECT_STREQ(m.options[0].label, "");
+    EXPECT_STREQ(m.options[1].label, "Only");
+    EXPECT_EQ(m.backOption, 1);
+    m.backOption = -1;
+    m.setOptions("A", "B", "C", recordChoice, 2);
+    EXPECT_EQ(m.backOption, 0) << "a stored -1 becomes 0";
+    m.backOption = 1;
+    m.setOptions("A", "B", "C", recordChoice, 0);
+    EXPECT_EQ(m.backOption, 1) << "any other argument leaves it";
+    m.setOptions(nullptr, nullptr, nullptr, nullptr, -1);
+    EXPECT_EQ(m.numOptions, 0);
+    EXPECT_EQ(m.backOption, 0);
+    m.onKeyDown(NAVKEY_LEFT);
+    m.onKeyDown(NAVKEY_RIGHT);
+    EXPECT_EQ(m.selected, 0);
+}
+
+TEST_F(DialogTest, MessageLaysOptionsOutUnderTheText) {
+    gui::MessageDialog m(gui, 128, 48, "Reset game?\nAny progress will be lost.", 0, false);
+    m.setOptions("Yes", "No", nullptr, recordChoice, -1);
+    int wYes = 0, hYes = 0, wNo = 0;
+    gui->font.getTextSize("Yes", &wYes, &hYes);
+    gui->font.getTextSize("No", &wNo, nullptr);
+    // two lines at a pitch of 9 are 16 high; the options stand 8 below
+    EXPECT_EQ(m.options[0].x, 5);
+    EXPECT_EQ(m.options[0].y, 24);
+    EXPECT_EQ(m.options[0].w, wYes);
+    EXPECT_EQ(m.options[0].h, 7);
+    EXPECT_EQ(m.options[1].x, 5 + wYes + 10);
+    EXPECT_EQ(m.options[1].y, 24);
+    EXPECT_EQ(m.options[2].x, 5 + wYes + 10 + wNo + 10);
+    EXPECT_EQ(m.options[2].w, 0);
+}
+
+// ---- main menu
+
+TEST_F(DialogTest, MainMenuWrapsAndOpensEachEntry) {
+    gui::MainMenuDialog* menu = open(new gui::MainMenuDialog(gui, 0));
+    up();
+    EXPECT_EQ(menu->selected, 5) << "Up on Resume marks Exit";
+    down();
+    EXPECT_EQ(menu->selected, 0) << "Down on Exit marks Resume";
+    menu->redraw = false;
+    left();
+    right();
+    EXPECT_FALSE(menu->redraw);
+    EXPECT_EQ(menu->selected, 0);
+
+    down();
+    accept();
+    frame();
+    gui::InputDialog* inputDialog = dynamic_cast<gui::InputDialog*>(topDialog());
+    ASSERT_NE(inputDialog, nullptr);
+    EXPECT_FALSE(inputDialog->returnToGame);
+    EXPECT_EQ(gui->top, 0);
+
+    open(new gui::MainMenuDialog(gui, 2));
+    accept();
+    frame();
+    ASSERT_NE(dynamic_cast<gui::VideoDialog*>(topDialog()), nullptr);
+    EXPECT_EQ(static_cast<gui::VideoDialog*>(topDialog())->selected, 0);
+
+    open(new gui::MainMenuDialog(gui, 3));
+    accept();
+    frame();
+    ASSERT_NE(dynamic_cast<gui::AudioDialog*>(topDialog()), nullptr);
+    EXPECT_TRUE(em->paused);
+
+    open(new gui::MainMenuDialog(gui, 0));
+    accept();
+    frame();
+    EXPECT_EQ(gui->top, -1) << "Resume closes the menu";
+    EXPECT_FALSE(em->paused);
+
+    open(new gui::MainMenuDialog(gui, 0));
+    back();
+    frame();
+    EXPECT_EQ(gui->top, -1) << "Back resumes too";
+}
+
+TEST_F(DialogTest, ResetConfirmedResetsAndClosesEverything) {
+    open(new gui::MainMenuDialog(gui, 4));
+    accept();
+    frame();
+    ASSERT_EQ(gui->top, 1);
+    gui::MessageDialog* m = dynamic_cast<gui::MessageDialog*>(topDialog());
+    ASSERT_NE(m, nullptr);
+    EXPECT_STREQ(m->text, "Reset game?\nAny progress will be lost.");
+    EXPECT_EQ(m->w, 128);
+    EXPECT_EQ(m->h, 48);
+    EXPECT_STREQ(m->options[0].label, "Yes");
+    EXPECT_STREQ(m->options[1].label, "No");
+    EXPECT_FALSE(m->unboundButtonAccepts);
+    accept();
+    EXPECT_TRUE(em->resetRequested);
+    frame();
+    EXPECT_EQ(gui->top, -1);
+    EXPECT_FALSE(em->paused);
+}
+
+TEST_F(DialogTest, ExitDeclinedWithBackTwiceReturnsToTheGame) {
+    open(new gui::MainMenuDialog(gui, 0));
+    up();
+    accept();
+    frame();
+    gui::MessageDialog* m = dynamic_cast<gui::MessageDialog*>(topDialog());
+    ASSERT_NE(m, nullptr);
+    EXPECT_STREQ(m->text, "Exit the game?\nAny progress will be lost.");
+    back();
+    back();
+    frame();
+    EXPECT_FALSE(em->exitRequested);
+    EXPECT_EQ(gui->top, -1) << "No closes the menu as well";
+
+    open(new gui::MainMenuDialog(gui, 5));
+    accept();
+    frame();
+    accept();
+    EXPECT_TRUE(em->exitRequested);
+}
+
+// ---- input settings
+
+TEST_F(DialogTest, InputDialogNavigation) {
+    gui::InputDialog* d = open(new gui::InputDialog(gui, false));
+    EXPECT_EQ(d->w, 256);
+    EXPECT_EQ(d->h, 140);
+    up();
+    EXPECT_EQ(d->selected, 10) << "Up on row 0 marks row 10";
+    down();
+    EXPECT_EQ(d->selected, 0) << "Down on row 10 marks row 0";
+    for (int i = 0; i < 5; i++) down();
+    left();
+    EXPECT_EQ(d->selected, 5);
+    EXPECT_EQ(d->player, 3) << "Left switches the player, wrapping from 1 to 4";
+    right();
+    right();
+    EXPECT_EQ(d->player, 1);
+    down();
+    down();
+    down();
+    down();
+    down();
+    EXPECT_EQ(d->selected, 10);
+    up();
+    up();
+    up();
+    up();
+    up();
+    up();
+    up();
+    EXPECT_EQ(d->selected, 3);
+    back();
+    EXPECT_EQ(d->selected, 10) << "Back marks the last row";
+    EXPECT_EQ(gui->top, 0);
+    back();
+    frame();
+    gui::MainMenuDialog* menu = dynamic_cast<gui::MainMenuDialog*>(topDialog());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->selected, 1) << "back to the menu with Input Settings marked";
+}
+
+TEST_F(DialogTest, InputDialogCapturesOneButton) {
+    gui::InputDialog* d = open(new gui::InputDialog(gui, false));
+    right();  // player 2
+    down();
+    down();  // "  Left"
+    accept();
+    EXPECT_TRUE(d->waiting);
+    EXPECT_EQ(config->controls[1][0].code, 0u) << "the Enter press itself is not bound";
+    up();  // while capturing, arrows are controls, not navigation
+    EXPECT_FALSE(d->waiting);
+    EXPECT_EQ(d->selected, 2);
+    EXPECT_EQ(config->controls[1][0].code, (unsigned)ALLEGRO_KEY_UP * 16 + 1);
+    EXPECT_STREQ(config->controls[1][0].uid, "");
+    EXPECT_TRUE(config->isSaveQueued());
+    EXPECT_TRUE(config->controls[1][0].conflict) << "player 1's Up uses the same key";
+    EXPECT_TRUE(config->controls[0][2].conflict);
+
+    accept();
+    back();  // Escape clears
+    EXPECT_EQ(config->controls[1][0].code, 0u);
+    EXPECT_FALSE(config->controls[0][2].conflict);
+
+    // a gamepad button is stored with its device text
+    input->rebuildJoysticks({{reinterpret_cast<ALLEGRO_JOYSTICK*>(d), 4, 1, {1, 0, 0, 0}, {2, 0, 0, 0}, "Pad"}});
+    accept();
+    ALLEGRO_EVENT e;
+    memset(&e, 0, sizeof(e));
+    e.type = ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN;
+    e.joystick.id = reinterpret_cast<ALLEGRO_JOYSTICK*>(d);
+    e.joystick.button = 3;
+    input->handleAllegroEvent(&e);
+    EXPECT_EQ(config->controls[1][0].code, 3u * 16 + 2);
+    EXPECT_STREQ(config->controls[1][0].uid, "040112000000-Pad");
+}
+
+TEST_F(DialogTest, InputDialogConfiguresAllEightWithEscapeClearingOne) {
+    gui::InputDialog* d = open(new gui::InputDialog(gui, false));
+    down();
+    accept();  // "Configure All Buttons"
+    EXPECT_EQ(d->selected, 2);
+    EXPECT_TRUE(d->configureAll);
+    const int keys[8] = {ALLEGRO_KEY_J, ALLEGRO_KEY_L, ALLEGRO_KEY_I, ALLEGRO_KEY_ESCAPE,
+                         ALLEGRO_KEY_ENTER, ALLEGRO_KEY_X, ALLEGRO_KEY_LEFT, ALLEGRO_KEY_Z};
+    for (int i = 0; i < 8; i++) {
+        EXPECT_TRUE(d->waiting) << i;
+        EXPECT_EQ(d->selected, 2 + i);
+        key(keys[i]);
+    }
+    EXPECT_FALSE(d->waiting);
+    EXPECT_FALSE(d->configureAll);
+    EXPECT_EQ(d->selected, 10) << "row 10 is marked afterwards";
+    for (int i = 0; i < 8; i++) {
+        const unsigned want = keys[i] == ALLEGRO_KEY_ESCAPE ? 0u : (unsigned)keys[i] * 16 + 1;
+        EXPECT_EQ(config->controls[0][i].code, want) << i;
+    }
+    EXPECT_TRUE(config->isSaveQueued());
+}
+
+TEST_F(DialogTest, StartupInputDialogCapturesAtOnceAndReturnsToTheGame) {
+    gui::InputDialog* d = new gui::InputDialog(gui, true);
+    EXPECT_TRUE(d->waiting);
+    EXPECT_TRUE(d->configureAll);
+    EXPECT_EQ(d->selected, 2);
+    gui->openModalDialog(new gui::MessageDialog(gui, 128, 50, "Q", 0, true));
+    frame();
+    gui->openDialog(d);  // in place of the question, as its callback does
+    frame();
+    for (int i = 0; i < 8; i++) key(ALLEGRO_KEY_A + i);
+    EXPECT_EQ(config->controls[0][0].code, (unsigned)ALLEGRO_KEY_A * 16 + 1) << "the first press counts";
+    EXPECT_EQ(config->controls[0][7].code, (unsigned)(ALLEGRO_KEY_A + 7) * 16 + 1);
+    back();
+    frame();
+    EXPECT_EQ(gui->top, -1) << "leaving closes it: back to the game";
+    EXPECT_FALSE(em->paused);
+}
+
+TEST_F(DialogTest, InputDialogPlayerMarkerPulsesEvery20Frames) {
+    gui::InputDialog* d = open(new gui::InputDialog(gui, false));
+    gui::InputDialog::renderCount = 1;
+    d->redraw = false;
+    std::vector<int> redraws;
+    for (int f = 0; f < 60; f++) {
+        if (d->redraw) redraws.push_back(gui::InputDialog::renderCount);
+        gui->render(screen, 0, 0);
+    }
+    EXPECT_EQ(redraws, (std::vector<int>{20, 40, 60}));
+    down();
+    d->redraw = false;
+    for (int f = 0; f < 60; f++) gui->render(screen, 0, 0);
+    EXPECT_FALSE(d->redraw) << "only while the player row is marked";
+    EXPECT_STREQ(gui::InputDialog::getButtonName(6), "Start (open menu)");
+    EXPECT_STREQ(gui::InputDialog::getButtonName(8), "");
+}
+
+// ---- video settings
+
+TEST_F(DialogTest, ZoomCycleSkipsOne) {
+    using gui::VideoDialog;
+    EXPECT_EQ(VideoDialog::stepZoom(-1, false), 0);
+    EXPECT_EQ(VideoDialog::stepZoom(0, false), 2);
+    EXPECT_EQ(VideoDialog::stepZoom(2, true), 0);
+    EXPECT_EQ(VideoDialog::stepZoom(0, true), -1);
+    EXPECT_EQ(VideoDialog::stepZoom(-1, true), 16);
+    EXPECT_EQ(VideoDialog::stepZoom(16, false), -1);
+    EXPECT_EQ(VideoDialog::stepZoom(1, false), 2) << "a loaded 1";
+    EXPECT_EQ(VideoDialog::stepZoom(1, true), -1);
+    int z = -1, steps = 0;
+    do {
+        z = VideoDialog::stepZoom(z, false);
+        EXPECT_NE(z, 1);
+        steps++;
+    } while (z != -1 && steps < 100);
+    EXPECT_EQ(steps, 17) << "-1, 0 and 2 to 16";
+}
+
+TEST_F(DialogTest, BorderColourCycle) {
+    using gui::VideoDialog;
+    EXPECT_EQ(VideoDialog::stepBorderColor(0x000000, true), 0x111111u);
+    EXPECT_EQ(VideoDialog::stepBorderColor(0x000000, false), 0x222222u);
+    EXPECT_EQ(VideoDialog::stepBorderColor(0x222222, false), 0x111111u);
+    EXPECT_EQ(VideoDialog::stepBorderColor(0x111111, false), 0x000000u);
+    EXPECT_EQ(VideoDialog::stepBorderColor(0x123456, true), 0x111111u);
+    EXPECT_EQ(VideoDialog::stepBorderColor(0x123456, false), 0x222222u);
+}
+
+TEST_F(DialogTest, VideoDialogNavigation) {
+    gui::VideoDialog* d = open(new gui::VideoDialog(gui));
+    EXPECT_EQ(d->w, 200);
+    EXPECT_EQ(d->h, 68);
+    up();
+    EXPECT_EQ(d->selected, 4) << "Up on Mode marks Return to Menu";
+    d->redraw = false;
+    left();
+    right();
+    EXPECT_FALSE(d->redraw) << "Left and Right on Return to Menu do nothing";
+    down();
+    EXPECT_EQ(d->selected, 0);
+    const int fullscreen = config->fullscreen;
+    accept();
+    EXPECT_EQ(config->fullscreen, fullscreen) << "Accept on Mode does nothing";
+    EXPECT_EQ(gui->top, 0);
+    down();
+    back();
+    EXPECT_EQ(d->selected, 4);
+    back();
+    frame();
+    gui::MainMenuDialog* menu = dynamic_cast<gui::MainMenuDialog*>(topDialog());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->selected, 2);
+}
+
+// ---- audio settings
+
+TEST_F(DialogTest, AudioVolumesStayWithinLimits) {
+    gui::AudioDialog* d = open(new gui::AudioDialog(gui));
+    EXPECT_EQ(d->w, 180);
+    EXPECT_EQ(d->h, 50);
+    d->redraw = false;
+    right();
+    EXPECT_EQ(config->musicVolume, 100);
+    EXPECT_FALSE(config->isSaveQueued()) << "nothing changed, nothing to save";
+    EXPECT_TRUE(d->redraw);
+
+    config->musicVolume = 5;
+    left();
+    EXPECT_EQ(config->musicVolume, 0);
+    EXPECT_TRUE(config->isSaveQueued());
+    left();
+    EXPECT_EQ(config->musicVolume, 0);
+    config->musicVolume = 5;
+    right();
+    EXPECT_EQ(config->musicVolume, 15);
+
+    down();
+    left();
+    left();
+    EXPECT_EQ(config->sfxVolume, 80);
+    EXPECT_EQ(config->musicVolume, 15);
+
+    down();
+    EXPECT_EQ(d->selected, 2);
+    d->redraw = false;
+    left();
+    right();
+    EXPECT_FALSE(d->redraw);
+    EXPECT_EQ(config->sfxVolume, 80);
+    down();
+    EXPECT_EQ(d->selected, 0) << "Down on Return to Menu marks Music";
+    up();
+    EXPECT_EQ(d->selected, 2);
+    up();
+    up();
+    back();
+    EXPECT_EQ(d->selected, 2) << "Back on Music marks Return to Menu";
+    back();
+    frame();
+    gui::MainMenuDialog* menu = dynamic_cast<gui::MainMenuDialog*>(topDialog());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->selected, 3);
+}
+
+// ---- pictures
+
+TEST_F(DialogTest, MainMenuPicture) {
+    open(new gui::MainMenuDialog(gui, 0));
+    guitest::Pixels p = overlayPixels();
+    // box (78, 86) 100 x 68, its outline drawn on the lines two pixels in, the first row marked
+    EXPECT_EQ(p.at(78, 86), GREY);
+    EXPECT_EQ(p.at(79, 87), WHITE);
+    EXPECT_EQ(p.at(80, 88), GREY);
+    EXPECT_EQ(p.at(175, 151), WHITE);
+    EXPECT_EQ(p.at(83, 91), BAR);
+    EXPECT_EQ(p.at(83, 97), BAR);
+    EXPECT_EQ(p.at(83, 98), GREY) << "the bar is as high as a glyph";
+    bool version = false;
+    for (int y = 4; y < 11; y++) {
+        for (int x = 232; x < 256; x++) version |= p.at(x, y) == WHITE;
+    }
+    EXPECT_TRUE(version) << "the version label in the top-right corner";
+    guitest::expectMatchesReference(screen, "dialog_main_menu");
+}
+
+TEST_F(DialogTest, ResetConfirmationPicture) {
+    open(new gui::MainMenuDialog(gui, 4));
+    accept();
+    frame();
+    guitest::expectMatchesReference(screen, "dialog_reset_confirmation");
+}
+
+TEST_F(DialogTest, StartupQuestionPicture) {
+    gui::MessageDialog* m = new gui::MessageDialog(gui, 128, 50, "Would you like to configure\na controller now?", 0, true);
+    m->setOptions("Yes", "No", nullptr, recordChoice, -1);
+    gui->openModalDialog(m);
+    frame();
+    guitest::expectMatchesReference(screen, "dialog_startup_question");
+}
+
+TEST_F(DialogTest, VsyncNoticePicture) {
+    gui::MessageDialog* m = new gui::MessageDialog(
+        gui, 150, 140,
+        "Vsync disabled!\n\nIf you notice any problems,\nyou may have to restart the\ngame for the new "
+        "setting to\ntake effect gracefully.\n\nNote that this setting may have\nno effect. In this "
+        "case, you will\nhave to disable VSYNC manually\nin your graphics card's control\npanel.",
+        0, false);
+    m->setOptions("Continue", nullptr, nullptr, recordChoice, -1);
+    gui->openModalDialog(m);
+    frame();
+    guitest::expectMatchesReference(screen, "dialog_vsync_notice");
+}
+
+TEST_F(DialogTest, InputDialogPicture) {
+    // player 1: B shares the A key (yellow), Select names an unplugged pad (red)
+    config->controls[0][5].code = config->controls[0][4].code;
+    config->controls[0][7].code = 5 * 16 + 2;
+    strcpy(config->controls[0][7].uid, "0C0322221200-Pad Gone");
+    gui::InputDialog::renderCount = 0;
+    open(new gui::InputDialog(gui, false));
+    guitest::expectMatchesReference(screen, "dialog_input");
+    for (int i = 0; i < 20; i++) gui->render(screen, 0, 0);
+    guitest::expectMatchesReference(screen, "dialog_input_pulse");
+}
+
+TEST_F(DialogTest, InputDialogCapturePicture) {
+    gui::InputDialog* d = open(new gui::InputDialog(gui, false));
+    for (int i = 0; i < 9; i++) down();
+    accept();
+    ASSERT_TRUE(d->waiting);
+    frame();
+    guitest::expectMatchesReference(screen, "dialog_input_capture");
+}
+
+TEST_F(DialogTest, VideoDialogPicture) {
+    config->borderColor = 0x3060c0;
+    config->zoom = 0;
+    gui::VideoDialog* d = open(new gui::VideoDialog(gui));
+    d->selected = 1;
+    d->redraw = true;
+    frame();
+    guitest::expectMatchesReference(screen, "dialog_video_scaling");
+    d->selected = 3;
+    d->redraw = true;
+    frame();
+    guitest::expectMatchesReference(screen, "dialog_video_border");
+}
+
+TEST_F(DialogTest, AudioDialogPicture) {
+    config->musicVolume = 70;
+    config->sfxVolume = 0;
+    open(new gui::AudioDialog(gui));
+    guitest::expectMatchesReference(screen, "dialog_audio");
+}
