@@ -66,6 +66,7 @@
 //   kick  hat          drums, by name
 //   @lead              switch instrument
 //   v10                voice volume 0..15 (scales the envelope; the triangle ignores it)
+//   o3                 the octave for the following notes written without one
 //   [ ... ]3           play the part between the brackets 3 times (] alone: twice)
 //   |                  bar line: checked against the time= of the pattern
 //
