@@ -105,9 +105,11 @@ frame_count: .res 1         ; frames the main loop has run
 .endproc
 
 .segment "RODATA"
-;; frame routine of each state, minus one (run_state enters them through RTS)
-state_lo: .byte <(title_update - 1)
-state_hi: .byte >(title_update - 1)
+;; frame routine of each state (STATE_*), minus one (run_state enters them through RTS)
+state_lo: .lobytes title_update - 1, card_update - 1, play_update - 1
+          .lobytes clear_update - 1, over_update - 1, end_update - 1
+state_hi: .hibytes title_update - 1, card_update - 1, play_update - 1
+          .hibytes clear_update - 1, over_update - 1, end_update - 1
 
 .segment "VECTORS"
     .word nmi, reset, irq

@@ -60,8 +60,8 @@ cmap_top: .res 1            ; the first floor row held in cmap (the window is 32
 .endproc
 
 ;; The metatile under the point (A = x, t0/t1 = y low/high in floor pixels).
-;; Returns the behaviour in A (MTT_*), the metatile in Y, and ptr1 + t2 addressing its slot
-;; (t2 = column). Keeps X.
+;; Returns the behaviour in A (MTT_*), the metatile in Y, its row in t3 and its column in
+;; t2 (ptr1 addresses the row's slot). Keeps X.
 .proc cmap_probe
     col := t2
     lsr a
@@ -81,6 +81,7 @@ cmap_top: .res 1            ; the first floor row held in cmap (the window is 32
     asl a
     asl a
     ora t3                  ; row
+    sta t3
     sec
     sbc cmap_top
     cmp #32

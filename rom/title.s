@@ -5,9 +5,18 @@
 
 .import cmap_row_ptr, cmap_probe
 .importzp cam_y
-.import pl_state
+.import pl_state, pl_x, pl_flags, game_start
 
 GROUND_Y  = 192             ; the top of the ground, in screen pixels
+GATE_LEFT  = 120            ; the gate's opening, in screen pixels (the picture sits 4 right)
+GATE_RIGHT = 144
+COUNTDOWN  = 191            ; frames of the countdown once all four are in
+HINT_ADDR  = $2000 + 18 * 32 + 6
+HINT_LEN   = 20
+
+.segment "ZEROPAGE"
+hint_shown:  .res 1         ; which hint the title shows (0 none, 1 the gate)
+count_timer: .res 1
 LOGO_ROW  = 4               ; tile row of "EMBER"; "SPIRE" follows five rows lower
 LOGO_COL  = 6
 
@@ -151,13 +160,18 @@ edge:
     lda #CTRL_NMI | CTRL_BG_1000 | CTRL_SPR_1000
     sta ppu_ctrl
     jsr mage_init_all
+    lda #0
+    sta hint_shown
+    lda #COUNTDOWN
+    sta count_timer
     lda #STATE_TITLE
     sta game_state
     play_music MUS_INTRO
     jmp screen_on
 .endproc
 
-;; One frame of the title: players join with A and walk about.
+;; One frame of the title: players join with A and leave with B; a joined mage at the gate
+;; starts the climb with A or Up, and so does a short countdown once all four are in.
 .proc title_update
     ldx #NUM_PLAYERS - 1
 each:
@@ -176,11 +190,98 @@ each:
     lda spawn_x,x
     jsr mage_join
     play_sfx SFX_PAUSE
+    jmp next
 joined:
+    lda pad_new,x
+    and #BTN_B
+    beq :+
+    lda #PS_NONE            ; B: leaves again
+    sta pl_state,x
+    play_sfx SFX_UNPAUSE
+    jmp next
+:   lda pl_x,x              ; at the gate?
+    clc
+    adc #8
+    sec
+    sbc #GATE_LEFT
+    cmp #GATE_RIGHT - GATE_LEFT
+    bcs next
+    lda pl_flags,x
+    and #1                  ; standing on the ground
+    beq next
+    lda pad_new,x
+    and #BTN_A | BTN_UP
+    beq next
+    jmp game_start
 next:
     dex
     bpl each
-    jsr mage_update_all
+
+    ; the hint under "PRESS A TO JOIN" appears with the first mage
+    ldx #0
+    ldy #NUM_PLAYERS - 1
+:   lda pl_state,y
+    beq :+
+    inx
+:   dey
+    bpl :--
+    stx t5
+    cpx #0
+    beq :+
+    lda #1
+:   cmp hint_shown
+    beq countdown
+    sta hint_shown
+    tay
+    lda hint_lo,y
+    sta ptr0
+    lda hint_hi,y
+    sta ptr0+1
+    lda #>HINT_ADDR
+    ldx #<HINT_ADDR
+    ldy #HINT_LEN
+    jsr vq_open
+    bcs countdown           ; no room: next frame
+    ldy #0
+:   lda (ptr0),y
+    sta vram_queue,x
+    inx
+    iny
+    cpy #HINT_LEN
+    bne :-
+    jsr vq_close
+
+countdown:
+    ; everyone is in: the climb starts by itself
+    lda t5
+    cmp #NUM_PLAYERS
+    beq :+
+    lda #COUNTDOWN
+    sta count_timer
+    bne move
+:   dec count_timer
+    bne :+
+    jmp game_start
+:   lda count_timer         ; 3, 2, 1 over the gate
+    lsr a
+    lsr a
+    lsr a
+    lsr a
+    lsr a
+    lsr a
+    clc
+    adc #'1'
+    pha
+    lda #128
+    sta t0
+    lda #132
+    sta t1
+    lda #3
+    sta t3
+    pla
+    jsr draw_sprite
+move:
+    jsr mage_title_update
     jmp mage_draw_all
 .endproc
 
@@ -192,6 +293,13 @@ ground_lo: .byte <$2300, <$2340, <$2380    ; tile rows 24, 26, 28
 ground_hi: .byte >$2300, >$2340, >$2380
 
 txt_join: .byte "PRESS A TO JOIN", TXT_END
+
+;; the line under it: blank, or how to start
+hint_lo: .byte <hint_none, <hint_gate
+hint_hi: .byte >hint_none, >hint_gate
+hint_none: .byte "                    "
+hint_gate: .byte "A AT THE GATE: CLIMB"
+.assert * - hint_gate = HINT_LEN, error, "hint length"
 
 ;; stars of the sky: video address high, low, tile; 0 ends
 .macro star row, col, tile

@@ -319,6 +319,28 @@ full:
     rts
 .endproc
 
+;; One 8 x 8 sprite: tile A at screen x t0, y t1 (1-239), attributes t3. Keeps X.
+.proc draw_sprite
+    ldy oam_used
+    cpy #252
+    bcs full
+    sta oam_buf+1,y
+    lda t1
+    sec
+    sbc #1                  ; sprites show one line lower
+    sta oam_buf,y
+    lda t3
+    sta oam_buf+2,y
+    lda t0
+    sta oam_buf+3,y
+    tya
+    clc
+    adc #4
+    sta oam_used
+full:
+    rts
+.endproc
+
 ;; Draws the metasprite at ptr0 with its top-left corner at screen x t0, screen y t1 (low)
 ;; t2 (high, signed), attributes t3 (palette and priority; bit 6 mirrors the whole
 ;; metasprite left to right). Sprites that fall off the screen are left out.

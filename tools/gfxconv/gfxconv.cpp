@@ -482,6 +482,10 @@ int main(int argc, char** argv) {
         writeBytes(dat, bytes);
     }
 
+    for (auto& e : g_entityChars)
+        if (metatileOfChar(e.ch) >= 0)
+            fail("entity " + e.name, std::string("map character '") + e.ch + "' is also a metatile's");
+
     // floors: rows from the top, 16 metatile numbers each; objects bottom first:
     // row (from the top), column, kind; $FF ends the list
     cst << "\n; floors\n";

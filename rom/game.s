@@ -1,0 +1,878 @@
+; The climb: the tier card, the floors, the floor clear, game over and continue, and the
+; card after the tier's boss. Also what the mages find on a floor: emeralds, chests,
+; braziers and the exit door.
+
+.include "ember.inc"
+
+.import floor_load, floor_stream, flush_pending, camera_to_scroll, set_metatile
+.import map_row_ptr, floor_objs_lo, floor_objs_hi
+.importzp lvl_map, lvl_rows, load_top, floor_num, cam_y
+.import pl_state, pl_x, pl_y, pl_yh, pl_hearts, pl_blink, pl_flags, pl_fairy
+.import mage_revive, highest_mage, mage_hurt
+.import objects_init, objects_update, objects_draw, objects_spawn, obj_spawn
+.import bolts_init, bolts_update, bolts_draw
+.import hud_draw, draw_sprite_text
+
+TIER_FLOORS  = 4            ; three floors and the boss floor
+BOSS_FLOOR   = 3
+CAM_MARGIN   = 96           ; the highest mage stays this far below the top of the view
+CAM_SPEED    = 3            ; pixels per frame the view climbs at most
+JOIN_FRAMES  = 240          ; a player can still join this long after a floor starts
+CARD_FRAMES  = 240
+CLEAR_FRAMES = 250          ; the fanfare
+STAR_FRAMES  = 255          ; the wishing star's shine
+JINGLE_FRAMES = 90          ; the music rests while the star's jingle plays
+GEM_COMBO    = 40           ; emeralds this close together raise the pickup's pitch
+
+.segment "ZEROPAGE"
+state_timer: .res 1         ; frames in the current state (stops at 255)
+floor_timer: .res 1         ; frames since the floor started (stops at 255)
+gems:        .res 3         ; the team's emeralds, decimal: ones, tens, hundreds
+gem_combo:   .res 1         ; frames since the last emerald (stops at 255)
+gem_pitch:   .res 1         ; pitch steps of the next pickup sound
+star_timer:  .res 1         ; frames of the wishing star left
+jingle:      .res 1         ; frames of the star jingle left
+ckpt_row:    .res 1         ; the lit brazier the floor restarts at ($FF: none)
+ckpt_col:    .res 1
+door_row:    .res 1         ; the exit door's lower metatile
+door_col:    .res 1
+start_row:   .res 1         ; where the mages start
+start_col:   .res 1
+continuing:  .res 1         ; 1: the floor restarts after a continue
+.exportzp state_timer, floor_timer, gems, star_timer, jingle, ckpt_row, door_row, door_col
+
+.segment "BSS"
+gems_start:  .res 3         ; the emeralds when the floor started
+
+.segment "CODE"
+
+;; From the title: the joined players start the climb with full hearts.
+.proc game_start
+    ldx #NUM_PLAYERS - 1
+:   lda #3
+    sta pl_hearts,x
+    dex
+    bpl :-
+    lda #0
+    sta gems
+    sta gems+1
+    sta gems+2
+    sta floor_num
+    sta star_timer
+    sta jingle
+    play_sfx SFX_UNPAUSE
+    jmp card_init
+.endproc
+
+;; The tier's card: its name, with the mysterious music.
+.proc card_init
+    jsr screen_off
+    jsr clear_nametables
+    lda #<txt_tier
+    sta ptr0
+    lda #>txt_tier
+    sta ptr0+1
+    lda #>($2000 + 11 * 32 + 13)
+    ldx #<($2000 + 11 * 32 + 13)
+    jsr draw_text
+    lda #<txt_cellars
+    sta ptr0
+    lda #>txt_cellars
+    sta ptr0+1
+    lda #>($2000 + 14 * 32 + 10)
+    ldx #<($2000 + 14 * 32 + 10)
+    jsr draw_text
+    lda #<txt_cellars2
+    sta ptr0
+    lda #>txt_cellars2
+    sta ptr0+1
+    lda #>($2000 + 17 * 32 + 7)
+    ldx #<($2000 + 17 * 32 + 7)
+    jsr draw_text
+    lda #<card_palette
+    sta ptr0
+    lda #>card_palette
+    sta ptr0+1
+    jsr load_palette
+    lda #CTRL_NMI | CTRL_SPR_1000
+    sta ppu_ctrl
+    lda #0
+    sta scroll_x
+    sta scroll_y
+    sta state_timer
+    sta ckpt_row
+    dec ckpt_row            ; no brazier lit yet
+    lda #STATE_CARD
+    sta game_state
+    play_music MUS_MYSTERIOUS
+    jmp screen_on
+.endproc
+
+;; The card stays a few seconds (a joined player's A moves on sooner); latecomers join.
+.proc card_update
+    jsr late_joins
+    inc state_timer
+    lda state_timer
+    cmp #CARD_FRAMES
+    bcs go
+    cmp #60
+    bcc done
+    ldx #NUM_PLAYERS - 1
+:   lda pl_state,x
+    beq :+
+    lda pad_new,x
+    and #BTN_A
+    bne go
+:   dex
+    bpl :--
+done:
+    rts
+go:
+    lda #0
+    sta floor_num
+    sta continuing
+    jmp floor_start
+.endproc
+
+;; Players who were not in the game join with A (while a card shows or a floor has just
+;; begun). Returns nothing; a player who joins during a floor appears beside the highest
+;; mage.
+.proc late_joins
+    ldx #NUM_PLAYERS - 1
+each:
+    lda pl_state,x
+    bne next
+    lda pad_new,x
+    and #BTN_A
+    beq next
+    lda pad_new,x
+    and #<~BTN_A
+    sta pad_new,x
+    lda #3
+    sta pl_hearts,x
+    lda #PS_ALIVE
+    sta pl_state,x
+    play_sfx SFX_PAUSE
+    lda game_state
+    cmp #STATE_PLAY
+    bne next
+    jsr highest_mage
+    cpy #$FF
+    bne :+
+    lda #PS_NONE            ; nobody to stand beside
+    sta pl_state,x
+    beq next
+:   lda pl_y,y
+    sta t0
+    lda pl_yh,y
+    sta t1
+    lda pl_x,y
+    jsr mage_join
+next:
+    dex
+    bpl each
+    rts
+.endproc
+
+;; Starts floor floor_num: at its bottom, or at its lit brazier after a continue.
+.proc floor_start
+    jsr screen_off
+    ; where the view starts: the bottom, or the brazier 160 pixels from the top of the view
+    ldx floor_num
+    lda floor_objs_lo,x
+    sta ptr0
+    lda floor_objs_hi,x
+    sta ptr0+1
+    jsr find_start
+    lda ckpt_row
+    cmp #$FF
+    beq :+
+    sta start_row
+    lda ckpt_col
+    sta start_col
+:   ldx floor_num
+    lda start_row
+    jsr floor_load
+    jsr find_door
+    jsr objects_init
+    jsr bolts_init
+    ; a lit brazier stays lit
+    lda ckpt_row
+    cmp #$FF
+    beq :+
+    ldy ckpt_col
+    ldx #MT_BRAZIER_LIT
+    jsr set_metatile
+    jsr brazier_flame
+:
+    ; every player in the game starts alive, side by side; ghosts come back with a heart
+    ldx #NUM_PLAYERS - 1
+place:
+    lda pl_state,x
+    beq next
+    lda pl_hearts,x
+    bne :+
+    lda #1
+    sta pl_hearts,x
+:   lda start_row
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t0
+    lda start_row
+    lsr a
+    lsr a
+    lsr a
+    lsr a
+    sta t1
+    lda start_col
+    asl a
+    asl a
+    asl a
+    asl a
+    clc
+    adc start_dx,x
+    cmp #16
+    bcs :+
+    lda #16
+:   cmp #225
+    bcc :+
+    lda #224
+:   jsr mage_join
+next:
+    dex
+    bpl place
+
+    lda #<cellar_palette
+    sta ptr0
+    lda #>cellar_palette
+    sta ptr0+1
+    jsr load_palette
+    lda #CTRL_NMI | CTRL_SPR_1000
+    sta ppu_ctrl
+    lda #0
+    sta scroll_x
+    jsr camera_to_scroll
+    lda #0
+    sta floor_timer
+    sta gem_pitch
+    lda #$FF
+    sta gem_combo
+    ldx #2
+:   lda gems,x
+    sta gems_start,x
+    dex
+    bpl :-
+    lda #STATE_PLAY
+    sta game_state
+    ; the floor's music: from its loop point after a continue, otherwise from the start
+    lda continuing
+    beq :+
+    lda #0
+    sta continuing
+    jsr music_reloop
+    jmp screen_on
+:   ldx floor_num
+    lda floor_music,x
+    jsr music_choose
+    jsr music_start2        ; entered from the transition code
+    jmp screen_on
+.endproc
+
+;; start_row/start_col := the floor's start marker (ptr0: its object list).
+.proc find_start
+    lda #0
+    sta start_col
+    ldy #0
+:   lda (ptr0),y
+    cmp #$FF
+    beq none
+    iny
+    iny
+    lda (ptr0),y
+    iny
+    cmp #ENT_START
+    bne :-
+    dey
+    dey
+    lda (ptr0),y
+    sta start_col
+    dey
+    lda (ptr0),y
+    sta start_row
+    rts
+none:
+    lda lvl_rows
+    sec
+    sbc #2
+    sta start_row
+    lda #7
+    sta start_col
+    rts
+.endproc
+
+;; door_row/door_col := the exit door's lower metatile (searched in the floor map).
+.proc find_door
+    lda #0
+    sta door_row
+    sta door_col
+    ldx #0
+row:
+    txa
+    jsr map_row_ptr
+    ldy #15
+:   lda (ptr0),y
+    cmp #MT_DOOR
+    beq found
+    dey
+    bpl :-
+    inx
+    cpx lvl_rows
+    bne row
+    rts
+found:
+    stx door_row
+    sty door_col
+    rts
+.endproc
+
+;; One frame of a floor.
+.proc play_update
+    lda floor_timer
+    cmp #JOIN_FRAMES
+    bcs :+
+    inc floor_timer
+    jsr late_joins
+:   jsr mage_update_all
+    jsr bolts_update
+    jsr objects_update
+    jsr camera_update
+    jsr floor_stream
+    jsr objects_spawn
+    jsr flush_pending
+    jsr camera_to_scroll
+    jsr timers
+    jsr hud_draw
+    jsr mage_draw_all
+    jsr bolts_draw
+    jmp objects_draw
+.endproc
+
+;; The emerald combo, the wishing star and its jingle.
+.proc timers
+    lda gem_combo
+    cmp #$FF
+    beq :+
+    inc gem_combo
+:   lda star_timer
+    beq :+
+    dec star_timer
+:   lda jingle
+    beq done
+    dec jingle
+    bne done
+    jsr music_resume        ; the jingle is over
+done:
+    rts
+.endproc
+
+;; The view climbs with the highest living mage and never goes back down.
+.proc camera_update
+    ldx #$FF
+    jsr highest_mage
+    cpy #$FF
+    beq done
+    lda pl_y,y              ; target := that mage's y - CAM_MARGIN (0 at least)
+    sec
+    sbc #CAM_MARGIN
+    sta t0
+    lda pl_yh,y
+    sbc #0
+    sta t1
+    bcs :+
+    lda #0
+    sta t0
+    sta t1
+:   lda t0                  ; the view is already that high
+    cmp cam_y
+    lda t1
+    sbc cam_y+1
+    bcs done
+    lda cam_y               ; distance = cam_y - target, at most CAM_SPEED
+    sec
+    sbc t0
+    tax
+    lda cam_y+1
+    sbc t1
+    bne fast
+    cpx #CAM_SPEED
+    bcc :+
+fast:
+    ldx #CAM_SPEED
+:   stx t0
+    lda cam_y
+    sec
+    sbc t0
+    sta cam_y
+    bcs done
+    dec cam_y+1
+done:
+    rts
+.endproc
+
+;; Mage X picks up an emerald: quick pickups rise in pitch; every 100 give each mage a
+;; heart. Keeps X.
+.proc gem_collect
+    lda gem_combo
+    cmp #GEM_COMBO
+    bcc :+
+    lda #0
+    sta gem_pitch
+    beq sound
+:   lda gem_pitch
+    cmp #12
+    bcs sound
+    inc gem_pitch
+sound:
+    lda #0
+    sta gem_combo
+    lda #SFX_EMERALD
+    ldy gem_pitch
+    jsr sfx_play_y
+    ; +1, in decimal
+    inc gems
+    lda gems
+    cmp #10
+    bcc done
+    lda #0
+    sta gems
+    inc gems+1
+    lda gems+1
+    cmp #10
+    bcc done
+    lda #0
+    sta gems+1
+    lda gems+2
+    cmp #9
+    bcc :+
+    lda #9                  ; 999 at most
+    sta gems
+    sta gems+1
+    rts
+:   inc gems+2
+    ; a hundred: a heart for every living mage
+    stx t6
+    ldx #NUM_PLAYERS - 1
+:   lda pl_state,x
+    cmp #PS_ALIVE
+    bne :+
+    lda pl_hearts,x
+    cmp #MAX_HEARTS
+    bcs :+
+    inc pl_hearts,x
+:   dex
+    bpl :--
+    ldx t6
+done:
+    rts
+.endproc
+.export gem_collect
+
+;; Mage X opened the chest of behaviour A at row t3, column t2: it stays open and lets out
+;; what it held. Keeps X.
+.proc open_chest
+    sec
+    sbc #MTT_CHEST_EMBER
+    sta t5                  ; 0 ember, 1 emeralds, 2 heart, 3 star
+    stx t6
+    lda t3
+    sta t4
+    ldy t2
+    sty t7
+    ldx #MT_CHEST_OPEN
+    jsr set_metatile
+    play_sfx SFX_OPEN_CHEST
+    ; what comes out rises from the chest
+    lda t7
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t0                  ; x
+    lda t4
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t1
+    lda t4
+    lsr a
+    lsr a
+    lsr a
+    lsr a
+    sta t2                  ; y high
+    ldx t5
+    lda chest_content,x
+    jsr obj_spawn
+    lda t5
+    cmp #1                  ; emeralds: four more
+    bne :+
+    ldx #3
+more:
+    stx t7
+    lda t0
+    clc
+    adc #2
+    sta t0
+    lda #KIND_GEM
+    jsr obj_spawn
+    ldx t7
+    dex
+    bne more
+:   ldx t6
+    rts
+.endproc
+.export open_chest
+
+;; Mage X lit the brazier at row t3, column t2: the floor restarts here, ghosts come back,
+;; every mage gets a heart. Keeps X.
+.proc light_brazier
+    stx t6
+    lda t3
+    sta ckpt_row
+    lda t2
+    sta ckpt_col
+    ldy t2
+    lda t3
+    ldx #MT_BRAZIER_LIT
+    jsr set_metatile
+    play_sfx SFX_CHECKPOINT
+    jsr brazier_flame
+    ldy t6                  ; ghosts come back next to the one who lit it
+    ldx #NUM_PLAYERS - 1
+each:
+    lda pl_state,x
+    cmp #PS_GHOST
+    bne :+
+    jsr mage_revive
+    jmp next
+:   cmp #PS_ALIVE
+    bne next
+    lda pl_hearts,x
+    cmp #MAX_HEARTS
+    bcs next
+    inc pl_hearts,x
+next:
+    dex
+    bpl each
+    ldx t6
+    rts
+.endproc
+.export light_brazier
+
+;; a flame object on the lit brazier at ckpt_row, ckpt_col
+.proc brazier_flame
+    lda ckpt_col
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t0
+    lda ckpt_row
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t1
+    lda ckpt_row
+    lsr a
+    lsr a
+    lsr a
+    lsr a
+    sta t2
+    lda #KIND_FLAME
+    jmp obj_spawn
+.endproc
+
+;; The ember reached the door: it opens.
+.proc open_door
+    lda door_row
+    ldy door_col
+    ldx #MT_DOOR_OPEN
+    jsr set_metatile
+    lda door_row
+    sec
+    sbc #1
+    ldy door_col
+    ldx #MT_DOOR_OPEN_TOP
+    jsr set_metatile
+    play_sfx SFX_CHECKPOINT
+    rts
+.endproc
+.export open_door
+
+;; Mage X goes through the open exit door. When no living mage is left on the floor, the
+;; floor is clear.
+.proc mage_exits
+    lda #PS_EXITED
+    sta pl_state,x
+    jsr count_alive
+    beq last
+    play_sfx SFX_LEVEL_EXIT
+    rts
+last:
+    play_sfx SFX_LEVEL_EXIT2
+    jmp floor_clear
+.endproc
+.export mage_exits
+
+;; A = living mages on the floor (flags set by the count). Keeps X.
+.proc count_alive
+    ldy #0
+    lda #PS_ALIVE
+    cmp pl_state+0
+    bne :+
+    iny
+:   cmp pl_state+1
+    bne :+
+    iny
+:   cmp pl_state+2
+    bne :+
+    iny
+:   cmp pl_state+3
+    bne :+
+    iny
+:   tya
+    rts
+.endproc
+
+;; Called when a mage became a ghost: with no living mage left the flame fades, unless
+;; some went through the door already (then the floor is clear). Keeps X.
+.proc game_over_check
+    jsr count_alive
+    bne done
+    ldy #NUM_PLAYERS - 1
+:   lda pl_state,y
+    cmp #PS_EXITED
+    beq clear
+    dey
+    bpl :-
+    lda #STATE_OVER
+    sta game_state
+    lda #0
+    sta state_timer
+    jsr music_fade
+done:
+    rts
+clear:
+    jmp floor_clear
+.endproc
+.export game_over_check
+
+;; The floor is clear: the fanfare plays once.
+.proc floor_clear
+    lda #STATE_CLEAR
+    sta game_state
+    lda #0
+    sta state_timer
+    play_music MUS_FANFARE
+    rts
+.endproc
+
+;; Floor clear: the view stays, "CLEAR!" shows while the fanfare plays, then the next floor
+;; (or, after the boss, the end of the tier).
+.proc clear_update
+    inc state_timer
+    lda state_timer
+    cmp #CLEAR_FRAMES
+    beq next_floor
+    jsr hud_draw
+    jsr mage_draw_all
+    jsr objects_draw
+    lda #<txt_clear
+    sta ptr0
+    lda #>txt_clear
+    sta ptr0+1
+    lda #104
+    sta t0
+    lda #96
+    sta t1
+    lda #3
+    sta t3
+    jmp draw_sprite_text
+next_floor:
+    lda #$FF
+    sta ckpt_row
+    inc floor_num
+    lda floor_num
+    cmp #TIER_FLOORS
+    bcs tier_done
+    jmp floor_start         ; everyone goes on; ghosts come back with a heart
+tier_done:
+    jmp end_init
+.endproc
+
+;; Game over: the music fades; a joined player's A continues the floor with full hearts
+;; and the emeralds it started with.
+.proc over_update
+    lda state_timer
+    cmp #$FF
+    beq :+
+    inc state_timer
+:   jsr hud_draw
+    jsr mage_draw_all
+    jsr objects_draw
+    lda #<txt_over
+    sta ptr0
+    lda #>txt_over
+    sta ptr0+1
+    lda #92
+    sta t0
+    lda #88
+    sta t1
+    lda #0
+    sta t3
+    jsr draw_sprite_text
+    lda state_timer
+    cmp #90
+    bcc done
+    lda #<txt_continue
+    sta ptr0
+    lda #>txt_continue
+    sta ptr0+1
+    lda #96
+    sta t0
+    lda #112
+    sta t1
+    lda #3
+    sta t3
+    jsr draw_sprite_text
+    ldx #NUM_PLAYERS - 1
+:   lda pl_state,x
+    beq :+
+    lda pad_new,x
+    and #BTN_A
+    bne continue
+:   dex
+    bpl :--
+done:
+    rts
+continue:
+    ldx #NUM_PLAYERS - 1
+:   lda pl_state,x
+    beq :+
+    lda #PS_ALIVE
+    sta pl_state,x
+    lda #3
+    sta pl_hearts,x
+:   dex
+    bpl :--
+    ldx #2
+:   lda gems_start,x
+    sta gems,x
+    dex
+    bpl :-
+    lda #0
+    sta star_timer
+    lda #1
+    sta continuing
+    jmp floor_start
+.endproc
+
+;; After the tier's boss: to be continued, then back to the title.
+.proc end_init
+    jsr screen_off
+    jsr clear_nametables
+    lda #<txt_end1
+    sta ptr0
+    lda #>txt_end1
+    sta ptr0+1
+    lda #>($2000 + 10 * 32 + 6)
+    ldx #<($2000 + 10 * 32 + 6)
+    jsr draw_text
+    lda #<txt_end2
+    sta ptr0
+    lda #>txt_end2
+    sta ptr0+1
+    lda #>($2000 + 13 * 32 + 6)
+    ldx #<($2000 + 13 * 32 + 6)
+    jsr draw_text
+    lda #<txt_end3
+    sta ptr0
+    lda #>txt_end3
+    sta ptr0+1
+    lda #>($2000 + 18 * 32 + 8)
+    ldx #<($2000 + 18 * 32 + 8)
+    jsr draw_text
+    lda #<card_palette
+    sta ptr0
+    lda #>card_palette
+    sta ptr0+1
+    jsr load_palette
+    lda #CTRL_NMI | CTRL_SPR_1000
+    sta ppu_ctrl
+    lda #0
+    sta scroll_x
+    sta scroll_y
+    sta state_timer
+    lda #STATE_END
+    sta game_state
+    play_music MUS_MYSTERIOUS
+    jmp screen_on
+.endproc
+
+;; The end card: after a while, A goes back to the title.
+.proc end_update
+    lda state_timer
+    cmp #$FF
+    beq :+
+    inc state_timer
+:   cmp #120
+    bcc done
+    ldx #NUM_PLAYERS - 1
+:   lda pad_new,x
+    and #BTN_A
+    bne title
+    dex
+    bpl :-
+done:
+    rts
+title:
+    jmp title_init
+.endproc
+
+.segment "RODATA"
+start_dx: .byte 0, 24, <-24, 48    ; the four mages start side by side
+
+;; what each chest holds, by its behaviour (ember, emeralds, heart, star)
+chest_content: .byte KIND_EMBER, KIND_GEM, KIND_HEART, KIND_STAR
+
+;; music of each floor of the tier
+floor_music: .byte MUS_MARCH, MUS_MARCH, MUS_MARCH, MUS_BOSS
+
+txt_tier:     .byte "TIER 1", TXT_END
+txt_cellars:  .byte "THE CELLARS", TXT_END
+txt_cellars2: .byte "TAKE BACK THE EMBERS", TXT_END
+txt_clear:    .byte "CLEAR!", TXT_END
+txt_over:     .byte "GAME OVER", TXT_END
+txt_continue: .byte "PRESS A", TXT_END
+txt_end1:     .byte "THE CINDER TROLL FALLS", TXT_END
+txt_end2:     .byte "THE FIRST EMBER GLOWS", TXT_END
+txt_end3:     .byte "TO BE CONTINUED", TXT_END
+
+card_palette:
+    .byte $0F, $00, $10, $30, $0F, $06, $27, $38, $0F, $00, $10, $30, $0F, $00, $10, $30
+    .byte $0F, $16, $0F, $30, $0F, $12, $0F, $30, $0F, $1A, $0F, $30, $0F, $27, $0F, $30
+
+;; the Cellars: the wall, stone, wood and webs, treasure; the four mages' colours. Colour 1
+;; is the bricks' dark teal in every background palette.
+cellar_palette:
+    .byte $0F, $0C, $1B, $17    ; wall: bricks, moss, roots
+    .byte $0F, $0C, $00, $1A    ; stone: shadow, stone, moss
+    .byte $0F, $0C, $17, $37    ; wood: dark, wood, light (webs, metal)
+    .byte $0F, $0C, $2A, $30    ; treasure: dark, green, shine
+    .byte $0F, $16, $0F, $30    ; player 1 red (also hearts, spiders, the troll)
+    .byte $0F, $12, $0F, $30    ; player 2 blue
+    .byte $0F, $1A, $0F, $30    ; player 3 green (also emeralds)
+    .byte $0F, $27, $0F, $30    ; player 4 orange (also ducks, stars, embers, flames)

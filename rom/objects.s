@@ -1,0 +1,1537 @@
+; Objects: the enemies of the floor (ducks, spiders, the Cinder Troll), what comes out of
+; chests (the ember, emeralds, hearts, the wishing star), smoke and brazier flames; and the
+; mages' spells. Objects come to life from the floor's list as the view reaches their row
+; and are gone for good once the view leaves them behind.
+;
+; Positions are floor pixels like the mages' (x 0-255, y 16-bit), without fractions.
+
+.include "ember.inc"
+
+.importzp cam_y, floor_num, star_timer, jingle, door_row, door_col, gems
+.import floor_objs_lo, floor_objs_hi, cam_row
+.import pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_vy, pl_vyf
+.import mage_hurt, gem_collect, open_door, set_metatile, blocks_side
+
+NUM_OBJ   = 10
+NUM_BOLTS = 8
+
+TROLL_HP  = 12
+SPIDER_HP = 2
+DUCK_HP   = 1
+
+.segment "BSS"
+obj_kind:  .res NUM_OBJ     ; KIND_*
+obj_x:     .res NUM_OBJ
+obj_y:     .res NUM_OBJ
+obj_yh:    .res NUM_OBJ
+obj_ay:    .res NUM_OBJ     ; where it started (ducks return there, spiders hang from it)
+obj_ayh:   .res NUM_OBJ
+obj_state: .res NUM_OBJ
+obj_timer: .res NUM_OBJ
+obj_hp:    .res NUM_OBJ
+obj_hurt:  .res NUM_OBJ     ; frames of flashing after a hit (no further hits meanwhile)
+obj_dir:   .res NUM_OBJ     ; $40: facing left
+obj_vx:    .res NUM_OBJ     ; signed pixels per frame
+obj_sy:    .res NUM_OBJ     ; screen y this frame ($F0 and above: off the screen)
+
+bolt_kind:  .res NUM_BOLTS  ; 0 none, 1 bolt, 2 charged spell
+bolt_x:     .res NUM_BOLTS
+bolt_y:     .res NUM_BOLTS
+bolt_yh:    .res NUM_BOLTS
+bolt_vx:    .res NUM_BOLTS
+bolt_owner: .res NUM_BOLTS
+bolt_life:  .res NUM_BOLTS
+
+pl_sy:      .res NUM_PLAYERS ; screen y of each living mage this frame ($FF: none)
+spawn_keep_x: .res 1
+.export obj_kind, obj_hp, obj_state, bolt_kind
+
+.segment "ZEROPAGE"
+olist:      .res 2          ; the floor's object list: row, column, kind; bottom first
+olist_i:    .res 1          ; the next entry to bring to life
+draw_first: .res 1          ; the object drawn first this frame (turns, so that a full
+                            ; sprite page leaves out a different one each frame)
+boss_hp:    .res 1          ; the Cinder Troll's hearts left (0: none on the floor)
+.exportzp boss_hp
+
+.segment "CODE2"
+
+;; Empties the objects and points at floor floor_num's list, past what lies below the view.
+.proc objects_init
+    ldx #NUM_OBJ - 1
+    lda #KIND_NONE
+:   sta obj_kind,x
+    dex
+    bpl :-
+    sta boss_hp
+    ldx floor_num
+    lda floor_objs_lo,x
+    sta olist
+    lda floor_objs_hi,x
+    sta olist+1
+    jsr cam_row
+    clc
+    adc #16
+    sta t5                  ; rows below this are never seen
+    ldy #0
+:   lda (olist),y
+    cmp #$FF
+    beq :+
+    cmp t5
+    bcc :+
+    iny
+    iny
+    iny
+    bne :-
+:   sty olist_i
+    rts
+.endproc
+
+;; Brings to life the objects whose row the view reached (one row above it included).
+.proc objects_spawn
+    jsr cam_row
+    sec
+    sbc #1
+    bcs :+
+    lda #0
+:   sta t5
+each:
+    ldy olist_i
+    lda (olist),y
+    cmp #$FF
+    beq done
+    cmp t5
+    bcc done
+    sta t4                  ; row
+    iny
+    lda (olist),y
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t0                  ; x
+    iny
+    lda (olist),y
+    iny
+    sty olist_i
+    tax
+    lda ent_kind,x
+    beq each                ; the start marker
+    pha
+    lda t4
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t1
+    lda t4
+    lsr a
+    lsr a
+    lsr a
+    lsr a
+    sta t2
+    pla
+    jsr obj_spawn
+    jmp each
+done:
+    rts
+.endproc
+
+;; A new object of kind A at x t0, y t1/t2 (the top-left of its map cell). Carry set: no
+;; free slot. Keeps X, t0-t2, t4-t7.
+.proc obj_spawn
+    stx spawn_keep_x
+    sta t3
+    ldy #NUM_OBJ - 1
+:   lda obj_kind,y
+    beq free
+    dey
+    bpl :-
+    ldx spawn_keep_x
+    sec
+    rts
+free:
+    lda t3
+    sta obj_kind,y
+    lda t0
+    sta obj_x,y
+    lda t1
+    sta obj_y,y
+    sta obj_ay,y
+    lda t2
+    sta obj_yh,y
+    sta obj_ayh,y
+    lda #0
+    sta obj_state,y
+    sta obj_timer,y
+    sta obj_hurt,y
+    sta obj_vx,y
+    lda #$40
+    sta obj_dir,y
+    ldx t3
+    lda kind_hp,x
+    sta obj_hp,y
+    cpx #KIND_TROLL         ; the troll stands on the floor below its cell
+    bne :+
+    sta boss_hp
+    lda obj_y,y
+    sec
+    sbc #16
+    sta obj_y,y
+    bcs :+
+    lda obj_yh,y
+    sbc #0
+    sta obj_yh,y
+:   cpx #KIND_FLAME         ; the flame burns just above the brazier's bowl
+    bne :+
+    lda obj_y,y
+    sec
+    sbc #1
+    sta obj_y,y
+:   ldx spawn_keep_x
+    clc
+    rts
+.endproc
+.export obj_spawn
+
+;; Screen y of every living mage, for the objects' touches.
+.proc mage_screen_y
+    ldx #NUM_PLAYERS - 1
+each:
+    lda #$FF
+    sta pl_sy,x
+    lda pl_state,x
+    cmp #PS_ALIVE
+    bne next
+    lda pl_y,x
+    sec
+    sbc cam_y
+    tay
+    lda pl_yh,x
+    sbc cam_y+1
+    bne next
+    cpy #240
+    bcs next
+    tya
+    sta pl_sy,x
+next:
+    dex
+    bpl each
+    rts
+.endproc
+
+;; One frame of every object.
+.proc objects_update
+    jsr mage_screen_y
+    ldx #NUM_OBJ - 1
+each:
+    lda obj_kind,x
+    beq next
+    ; screen y; below the view means gone
+    lda obj_y,x
+    sec
+    sbc cam_y
+    tay
+    lda obj_yh,x
+    sbc cam_y+1
+    bmi above
+    bne gone
+    cpy #240
+    bcs gone
+    tya
+    bcc :+
+above:
+    cmp #$FF                ; just above the view: keep it, but it is off the screen
+    bne next_kind_only
+    lda #$F0
+:   sta obj_sy,x
+    lda obj_hurt,x
+    beq :+
+    dec obj_hurt,x
+:   lda obj_kind,x
+    asl a
+    tay
+    lda kind_update+1,y
+    pha
+    lda kind_update,y
+    pha
+    rts                     ; into the kind's routine, which returns to next
+gone:
+    lda obj_kind,x          ; the ember must not get lost
+    cmp #KIND_EMBER
+    beq next
+    lda #KIND_NONE
+    sta obj_kind,x
+    beq next
+next_kind_only:
+    lda #$F0
+    sta obj_sy,x
+next:
+    dex
+    bpl each
+    rts
+.endproc
+
+;; the kind routines return here through RTS (their address minus one is in kind_update)
+.proc object_done
+    dex
+    bmi :+
+    jmp objects_update::each
+:   rts
+.endproc
+
+;; ---------------------------------------------------------------------------
+;; touching the mages
+
+;; Carry set when living mage Y overlaps object X's box (the kind's box from obj_x,
+;; obj_sy). Keeps X, Y.
+.proc touches
+    lo := t5                ; left (or top) edge of the object's box
+    lda pl_sy,y
+    cmp #$FF
+    beq no
+    lda obj_sy,x
+    cmp #$F0
+    bcs no
+    stx t6
+    lda obj_kind,x
+    sta t4
+    ; across: the mage's x+3 .. x+12 against the box
+    lda obj_x,x
+    ldx t4
+    clc
+    adc box_x,x
+    sta lo
+    lda pl_x,y
+    clc
+    adc #3
+    sec
+    sbc lo
+    bcs right_of
+    eor #$FF                ; the mage is left of the box: within its 10 pixels?
+    adc #1
+    cmp #10
+    bcs no_x
+    bcc down
+right_of:
+    cmp box_w,x
+    bcs no_x
+down:
+    ; down: the mage's y+2 .. y+15 against the box
+    ldx t6
+    lda obj_sy,x
+    ldx t4
+    clc
+    adc box_y,x
+    sta lo
+    lda pl_sy,y
+    clc
+    adc #2
+    sec
+    sbc lo
+    bcs below
+    eor #$FF
+    adc #1
+    cmp #14
+    bcs no_x
+    bcc yes
+below:
+    cmp box_h,x
+    bcs no_x
+yes:
+    ldx t6
+    sec
+    rts
+no_x:
+    ldx t6
+no:
+    clc
+    rts
+.endproc
+
+;; An enemy's touch: a mage falling onto it bounces off (and hurts it, except the troll);
+;; any other touch hurts the mage.
+.proc enemy_touch
+    ldy #NUM_PLAYERS - 1
+each:
+    jsr touches
+    bcc next
+    lda pl_vy,y             ; falling, with its feet in the enemy's upper half
+    bmi hurt
+    ora pl_vyf,y
+    beq hurt
+    lda pl_sy,y
+    clc
+    adc #8
+    cmp obj_sy,x
+    bcs hurt
+    lda #<(-$0380)
+    sta pl_vyf,y
+    lda #>(-$0380)
+    sta pl_vy,y
+    play_sfx SFX_HERO_BOUNCE
+    lda obj_kind,x
+    cmp #KIND_TROLL
+    beq next
+    sty t7
+    lda #1
+    jsr obj_damage
+    ldy t7
+    lda obj_kind,x
+    cmp #KIND_PUFF
+    beq done
+    bne next
+hurt:
+    stx t7
+    tya
+    tax
+    jsr mage_hurt
+    txa
+    tay
+    ldx t7
+next:
+    dey
+    bpl each
+done:
+    rts
+.endproc
+
+;; Object X takes A points of damage: it flashes, or it goes up in smoke.
+.proc obj_damage
+    sta t5
+    lda obj_hp,x
+    sec
+    sbc t5
+    bcc dead
+    beq dead
+    sta obj_hp,x
+    lda #16
+    sta obj_hurt,x
+    lda obj_kind,x
+    cmp #KIND_TROLL
+    beq boss
+    play_sfx SFX_DAMAGE_ENEMY
+    rts
+boss:
+    lda obj_hp,x
+    sta boss_hp
+    play_sfx SFX_BOSS_DAMAGE
+    rts
+dead:
+    lda obj_kind,x
+    cmp #KIND_TROLL
+    bne :+
+    lda #0
+    sta boss_hp
+    lda obj_x,x             ; the troll lets the ember go
+    clc
+    adc #8
+    sta t0
+    lda obj_y,x
+    sta t1
+    lda obj_yh,x
+    sta t2
+    stx t7
+    lda #KIND_EMBER
+    jsr obj_spawn
+    play_sfx SFX_BOSS_DAMAGE
+:   lda #KIND_PUFF
+    sta obj_kind,x
+    lda #0
+    sta obj_timer,x
+    play_sfx SFX_DESTROY_ENEMY
+    rts
+.endproc
+
+;; ---------------------------------------------------------------------------
+;; the kinds
+
+;; Ducks fly to and fro; one that sees a mage below swoops down at it and flies back up.
+.proc duck_update
+    jsr enemy_touch
+    lda obj_kind,x
+    cmp #KIND_DUCK
+    bne done
+    lda obj_state,x
+    beq patrol
+    cmp #1
+    beq swoop
+    ; 2: back up to where it flies
+    lda obj_y,x
+    bne :+
+    dec obj_yh,x
+:   dec obj_y,x
+    lda obj_y,x
+    cmp obj_ay,x
+    lda obj_yh,x
+    sbc obj_ayh,x
+    bcs fly
+    lda obj_ay,x
+    sta obj_y,x
+    lda obj_ayh,x
+    sta obj_yh,x
+    lda #0
+    sta obj_state,x
+    lda #90                 ; rests a while before the next swoop
+    sta obj_timer,x
+    bne fly
+swoop:
+    lda obj_y,x
+    clc
+    adc #2
+    sta obj_y,x
+    bcc :+
+    inc obj_yh,x
+:   dec obj_timer,x
+    bne fly
+    lda #2
+    sta obj_state,x
+fly:
+    jsr walk_x
+done:
+    jmp object_done
+patrol:
+    lda obj_timer,x
+    beq look
+    dec obj_timer,x
+    bne fly
+look:
+    ldy #NUM_PLAYERS - 1
+:   lda pl_sy,y
+    cmp #$FF
+    beq :+
+    sec
+    sbc obj_sy,x            ; a mage 16 to 112 pixels below...
+    cmp #16
+    bcc :+
+    cmp #112
+    bcs :+
+    lda pl_x,y              ; ...and within 40 pixels across
+    sec
+    sbc obj_x,x
+    clc
+    adc #40
+    cmp #80
+    bcc dive
+:   dey
+    bpl :--
+    jmp fly
+dive:
+    lda pl_x,y              ; towards it
+    cmp obj_x,x
+    lda #0
+    bcs :+
+    lda #$40
+:   sta obj_dir,x
+    lda #1
+    sta obj_state,x
+    lda #28
+    sta obj_timer,x
+    play_sfx SFX_DUCK_FLAP
+    jmp fly
+.endproc
+
+;; moves object X a pixel (two while swooping) the way it faces, turning at the walls
+.proc walk_x
+    ldy #1
+    lda obj_state,x
+    cmp #1
+    bne :+
+    iny
+:   lda obj_dir,x
+    bne left
+    tya
+    clc
+    adc obj_x,x
+    cmp #224
+    bcc :+
+    lda #$40
+    sta obj_dir,x
+    lda #224
+:   sta obj_x,x
+    rts
+left:
+    sty t5
+    lda obj_x,x
+    sec
+    sbc t5
+    cmp #16
+    bcs :+
+    lda #0
+    sta obj_dir,x
+    lda #16
+:   sta obj_x,x
+    rts
+.endproc
+
+;; Spiders hang from the ceiling; when a mage passes below they drop on their thread,
+;; wait, and climb back up.
+.proc spider_update
+    jsr enemy_touch
+    lda obj_kind,x
+    cmp #KIND_SPIDER
+    bne done
+    lda obj_state,x
+    beq wait_above
+    cmp #1
+    beq drop
+    cmp #2
+    beq hang
+    ; 3: climbing back
+    jsr offset
+    cmp #9
+    bcc home
+    lda obj_y,x
+    bne :+
+    dec obj_yh,x
+:   dec obj_y,x
+done:
+    jmp object_done
+home:
+    lda #0
+    sta obj_state,x
+    lda #60
+    sta obj_timer,x
+    bne done
+drop:
+    lda obj_y,x
+    clc
+    adc #2
+    sta obj_y,x
+    bcc :+
+    inc obj_yh,x
+:   jsr offset
+    cmp #72
+    bcc done
+    lda #2
+    sta obj_state,x
+    lda #40
+    sta obj_timer,x
+    bne done
+hang:
+    dec obj_timer,x
+    bne done
+    lda #3
+    sta obj_state,x
+    bne done
+wait_above:
+    jsr offset              ; hangs a little below the ceiling
+    cmp #8
+    bcs :+
+    inc obj_y,x
+    bne :+
+    inc obj_yh,x
+:   lda obj_timer,x
+    beq look
+    dec obj_timer,x
+    bne done
+look:
+    ldy #NUM_PLAYERS - 1
+:   lda pl_sy,y
+    cmp #$FF
+    beq :+
+    sec
+    sbc obj_sy,x
+    cmp #8
+    bcc :+
+    cmp #120
+    bcs :+
+    lda pl_x,y
+    sec
+    sbc obj_x,x
+    clc
+    adc #28
+    cmp #56
+    bcc go
+:   dey
+    bpl :--
+    jmp object_done
+go:
+    lda #1
+    sta obj_state,x
+    jmp object_done
+
+;; A := how far below its anchor spider X hangs (0-255)
+offset:
+    lda obj_y,x
+    sec
+    sbc obj_ay,x
+    rts
+.endproc
+
+;; The Cinder Troll walks towards the mages, winds up, dashes across the hall until it hits
+;; a wall, and stands dazed for a moment. Hurt, it winds up quicker.
+.proc troll_update
+    jsr enemy_touch
+    lda obj_kind,x
+    cmp #KIND_TROLL
+    beq :+
+    jmp object_done
+:   lda obj_state,x
+    beq walk
+    cmp #1
+    beq windup
+    cmp #2
+    beq dash
+    ; 3: dazed
+    dec obj_timer,x
+    bne done
+    lda #0
+    sta obj_state,x
+    sta obj_timer,x
+done:
+    jmp object_done
+dash:
+    lda obj_dir,x
+    bne dash_left
+    lda obj_x,x
+    clc
+    adc #4
+    cmp #208
+    bcc :+
+    lda #208
+    sta obj_x,x
+    bne dazed
+:   sta obj_x,x
+    jmp object_done
+dash_left:
+    lda obj_x,x
+    sec
+    sbc #4
+    cmp #16
+    bcs :+
+    lda #16
+    sta obj_x,x
+    bne dazed
+:   sta obj_x,x
+    jmp object_done
+dazed:
+    lda #3
+    sta obj_state,x
+    lda #50
+    sta obj_timer,x
+    play_sfx SFX_HERO_HEAD  ; the thud against the wall
+    jmp object_done
+windup:
+    dec obj_timer,x
+    bne done
+    lda #2
+    sta obj_state,x
+    play_sfx SFX_BOSS_DASH
+    jmp object_done
+walk:
+    inc obj_timer,x
+    lda obj_hp,x            ; hurt: shorter walks between dashes
+    cmp #TROLL_HP / 2 + 1
+    lda #110
+    bcs :+
+    lda #60
+:   cmp obj_timer,x
+    bcs step
+    lda #1
+    sta obj_state,x
+    lda #50
+    sta obj_timer,x
+    play_sfx SFX_BOSS_DASH_CHARGE
+    jmp object_done
+step:
+    ; towards the nearest living mage, every other frame
+    lda frame_count
+    lsr a
+    bcc face
+    lda obj_dir,x
+    bne :+
+    lda obj_x,x
+    cmp #208
+    bcs face
+    inc obj_x,x
+    bne face
+:   lda obj_x,x
+    cmp #17
+    bcc face
+    dec obj_x,x
+face:
+    ldy #NUM_PLAYERS - 1
+:   lda pl_sy,y
+    cmp #$FF
+    bne :+
+    dey
+    bpl :-
+    jmp object_done
+:   lda pl_x,y
+    sec
+    sbc #8
+    cmp obj_x,x
+    lda #0
+    bcs :+
+    lda #$40
+:   sta obj_dir,x
+    jmp object_done
+.endproc
+
+;; The ember rises out of its chest, then flies to the exit door and opens it.
+.proc ember_update
+    lda obj_state,x
+    bne fly
+    lda obj_y,x
+    bne :+
+    dec obj_yh,x
+:   dec obj_y,x
+    inc obj_timer,x
+    lda obj_timer,x
+    cmp #24
+    bcc done
+    inc obj_state,x
+done:
+    jmp object_done
+fly:
+    ; target: the door's lower metatile
+    lda door_col
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t0
+    lda door_row
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t1
+    lda door_row
+    lsr a
+    lsr a
+    lsr a
+    lsr a
+    sta t2
+    lda obj_x,x
+    cmp t0
+    beq x_there
+    bcc :+
+    dec obj_x,x
+    dec obj_x,x
+    jmp y_move
+:   inc obj_x,x
+    inc obj_x,x
+    jmp y_move
+x_there:
+y_move:
+    lda obj_y,x
+    cmp t1
+    bne :+
+    lda obj_yh,x
+    cmp t2
+    beq y_there
+:   lda obj_y,x
+    cmp t1
+    lda obj_yh,x
+    sbc t2
+    bcc down
+    lda obj_y,x
+    sec
+    sbc #2
+    sta obj_y,x
+    bcs :+
+    dec obj_yh,x
+:   jmp check
+down:
+    lda obj_y,x
+    clc
+    adc #2
+    sta obj_y,x
+    bcc check
+    inc obj_yh,x
+    jmp check
+y_there:
+check:
+    ; within two pixels: the door opens and the ember is spent
+    lda obj_x,x
+    sec
+    sbc t0
+    clc
+    adc #2
+    cmp #5
+    bcs done
+    lda obj_y,x
+    sec
+    sbc t1
+    clc
+    adc #2
+    cmp #5
+    bcs far
+    lda #KIND_NONE
+    sta obj_kind,x
+    stx t7
+    jsr open_door
+    ldx t7
+far:
+    jmp object_done
+.endproc
+
+;; What came out of a chest rises a little, then waits to be picked up (and fades away
+;; after a while).
+.proc item_update
+    inc obj_timer,x
+    bne :+
+    inc obj_state,x         ; laps of the timer
+:   lda obj_state,x
+    beq first_lap
+    cmp #2
+    bcc pick
+    lda #KIND_NONE          ; gone after two laps
+    sta obj_kind,x
+    jmp object_done
+first_lap:
+    lda obj_timer,x
+    cmp #24
+    bcs pick
+    lda obj_y,x             ; rising, spreading a little
+    bne :+
+    dec obj_yh,x
+:   dec obj_y,x
+    txa
+    and #1
+    beq :+
+    inc obj_x,x
+    jmp object_done
+:   dec obj_x,x
+    jmp object_done
+pick:
+    ldy #NUM_PLAYERS - 1
+:   jsr touches
+    bcs taken
+    dey
+    bpl :-
+done:
+    jmp object_done
+taken:
+    lda obj_kind,x
+    stx t7
+    cmp #KIND_GEM
+    bne heart
+    tya
+    tax
+    jsr gem_collect
+    jmp spent
+heart:
+    cmp #KIND_HEART
+    bne star
+    lda pl_hearts,y
+    cmp #MAX_HEARTS
+    bcs :+
+    clc
+    adc #1
+    sta pl_hearts,y
+:   play_sfx SFX_CHECKPOINT
+    jmp spent
+star:
+    lda #255
+    sta star_timer
+    play_sfx SFX_WSTAR
+    jsr music_pause         ; the music rests while the jingle plays
+    lda #90
+    sta jingle
+spent:
+    ldx t7
+    lda #KIND_NONE
+    sta obj_kind,x
+    jmp object_done
+.endproc
+
+;; Smoke: a few frames, then nothing.
+.proc puff_update
+    inc obj_timer,x
+    lda obj_timer,x
+    cmp #16
+    bcc :+
+    lda #KIND_NONE
+    sta obj_kind,x
+:   jmp object_done
+.endproc
+
+;; A brazier's flame does nothing but burn.
+.proc flame_update
+    jmp object_done
+.endproc
+
+;; ---------------------------------------------------------------------------
+;; drawing
+
+;; Draws every object on the screen, starting with a different one each frame.
+.proc objects_draw
+    inc draw_first
+    lda draw_first
+    cmp #NUM_OBJ
+    bcc :+
+    lda #0
+    sta draw_first
+:   tax
+    lda #NUM_OBJ
+    sta t7
+each:
+    lda obj_kind,x
+    beq next
+    lda obj_sy,x
+    cmp #$F0
+    bcs next
+    stx t6
+    jsr draw_one
+    ldx t6
+next:
+    inx
+    cpx #NUM_OBJ
+    bcc :+
+    ldx #0
+:   dec t7
+    bne each
+    rts
+
+draw_one:
+    lda obj_kind,x
+    asl a
+    tay
+    lda kind_draw+1,y
+    pha
+    lda kind_draw,y
+    pha
+    rts
+.endproc
+
+;; draws metasprite (A high, Y low) for object X at its place, palette in t3 (the facing
+;; bit is added)
+.proc draw_obj_ms
+    sta ptr0+1
+    sty ptr0
+    lda obj_x,x
+    sta t0
+    lda obj_sy,x
+    sta t1
+    lda #0
+    sta t2
+    lda obj_dir,x
+    and #$40
+    ora t3
+    sta t3
+    lda obj_hurt,x          ; flashing after a hit
+    and #2
+    beq :+
+    lda t3
+    eor #3
+    sta t3
+:   jmp draw_metasprite
+.endproc
+
+.proc duck_draw
+    lda #3
+    sta t3
+    lda frame_count
+    and #8
+    beq :+
+    ldy #<ms_duck1
+    lda #>ms_duck1
+    jmp draw_obj_ms
+:   ldy #<ms_duck2
+    lda #>ms_duck2
+    jmp draw_obj_ms
+.endproc
+
+.proc spider_draw
+    ; a few pieces of thread above it, up to where it hangs from
+    lda obj_y,x
+    sec
+    sbc obj_ay,x
+    lsr a
+    lsr a
+    lsr a
+    cmp #4
+    bcc :+
+    lda #3
+:   sta t4
+    lda obj_x,x
+    clc
+    adc #4
+    sta t0
+    lda #0
+    sta t3
+    lda obj_sy,x
+thread:
+    dec t4
+    bmi body
+    sec
+    sbc #8
+    bcc body
+    cmp #8
+    bcc body
+    sta t1
+    lda #TILE_SPIDER_THREAD
+    jsr draw_sprite
+    lda t1
+    jmp thread
+body:
+    lda #0
+    sta t3
+    ldy #<ms_spider
+    lda #>ms_spider
+    jmp draw_obj_ms
+.endproc
+
+.proc troll_draw
+    lda obj_hp,x            ; badly hurt, it glows
+    cmp #TROLL_HP / 2 + 1
+    lda #0
+    bcs :+
+    lda #3
+:   sta t3
+    lda obj_state,x
+    cmp #1
+    beq windup
+    cmp #2
+    beq dash
+    lda obj_x,x
+    and #8
+    beq :+
+    ldy #<ms_troll_walk1
+    lda #>ms_troll_walk1
+    jmp draw_obj_ms
+:   ldy #<ms_troll_walk2
+    lda #>ms_troll_walk2
+    jmp draw_obj_ms
+windup:
+    lda frame_count         ; shakes while winding up
+    and #2
+    beq :+
+    inc obj_x,x
+    jsr :+
+    dec obj_x,x
+    rts
+:   ldy #<ms_troll_windup
+    lda #>ms_troll_windup
+    jmp draw_obj_ms
+dash:
+    ldy #<ms_troll_dash
+    lda #>ms_troll_dash
+    jmp draw_obj_ms
+.endproc
+
+.proc ember_draw
+    lda #3
+    sta t3
+    lda #0
+    sta obj_dir,x
+    ldy #<ms_ember
+    lda #>ms_ember
+    jmp draw_obj_ms
+.endproc
+
+;; emeralds, hearts and stars: one sprite, blinking before they fade
+.proc item_draw
+    lda obj_state,x
+    beq :+
+    lda obj_timer,x
+    cmp #160
+    bcc :+
+    and #4
+    bne done
+:   lda obj_x,x
+    sta t0
+    lda obj_sy,x
+    sta t1
+    ldy obj_kind,x
+    lda item_pal - KIND_GEM,y
+    sta t3
+    lda item_tile - KIND_GEM,y
+    jmp draw_sprite
+done:
+    rts
+.endproc
+
+.proc puff_draw
+    lda #0
+    sta t3
+    lda obj_timer,x
+    cmp #8
+    bcs :+
+    ldy #<ms_puff1
+    lda #>ms_puff1
+    jmp draw_obj_ms
+:   ldy #<ms_puff2
+    lda #>ms_puff2
+    jmp draw_obj_ms
+.endproc
+
+.proc flame_draw
+    lda #3
+    sta t3
+    lda #0
+    sta obj_dir,x
+    lda frame_count
+    and #8
+    beq :+
+    ldy #<ms_flame1
+    lda #>ms_flame1
+    jmp draw_obj_ms
+:   ldy #<ms_flame2
+    lda #>ms_flame2
+    jmp draw_obj_ms
+.endproc
+
+.proc no_draw
+    rts
+.endproc
+
+;; ---------------------------------------------------------------------------
+;; spells
+
+;; Empties the spells.
+.proc bolts_init
+    ldx #NUM_BOLTS - 1
+    lda #0
+:   sta bolt_kind,x
+    dex
+    bpl :-
+    rts
+.endproc
+
+;; Mage X casts a spell of kind A (1 bolt, 2 charged spell) the way it faces. Carry set:
+;; it has two bolts out already, or there is no room. Keeps X.
+.proc bolt_fire
+    sta t4
+    cmp #2
+    beq find                ; a charged spell always goes
+    ldy #NUM_BOLTS - 1      ; two bolts of one mage at a time
+    lda #0
+    sta t5
+:   lda bolt_kind,y
+    beq :+
+    txa
+    cmp bolt_owner,y
+    bne :+
+    inc t5
+:   dey
+    bpl :--
+    lda t5
+    cmp #2
+    bcs full
+find:
+    ldy #NUM_BOLTS - 1
+:   lda bolt_kind,y
+    beq free
+    dey
+    bpl :-
+full:
+    sec
+    rts
+free:
+    lda t4
+    sta bolt_kind,y
+    txa
+    sta bolt_owner,y
+    lda pl_y,x
+    clc
+    adc #4
+    sta bolt_y,y
+    lda pl_yh,x
+    adc #0
+    sta bolt_yh,y
+    lda #40
+    sta bolt_life,y
+    lda pl_flags,x
+    and #$40
+    bne left
+    lda #4
+    sta bolt_vx,y
+    lda pl_x,x
+    clc
+    adc #10
+    jmp place
+left:
+    lda #<-4
+    sta bolt_vx,y
+    lda pl_x,x
+    sec
+    sbc #2
+place:
+    sta bolt_x,y
+    lda t4
+    cmp #2
+    bne :+
+    lda bolt_x,y            ; the charged spell is 16 x 16, a little higher
+    sec
+    sbc #4
+    sta bolt_x,y
+    lda bolt_y,y
+    sec
+    sbc #4
+    sta bolt_y,y
+    bcs :+
+    lda bolt_yh,y
+    sbc #0
+    sta bolt_yh,y
+:   clc
+    rts
+.endproc
+.export bolt_fire
+
+;; Moves the spells: blocks break or crack, webs burn, enemies are hit. A bolt ends at
+;; what it hits; the charged spell goes through enemies and stone.
+.proc bolts_update
+    ldx #NUM_BOLTS - 1
+each:
+    lda bolt_kind,x
+    bne :+
+    jmp next
+:   dec bolt_life,x
+    beq kill
+    lda bolt_x,x
+    clc
+    adc bolt_vx,x
+    sta bolt_x,x
+    ; off the sides (it wrapped round, or reached the walls' outer edge)
+    cmp #4
+    bcc kill
+    cmp #244
+    bcs kill
+    ; the metatile under its middle
+    ldy #4
+    lda bolt_kind,x
+    cmp #2
+    bne :+
+    ldy #8
+:   sty t6
+    tya
+    clc
+    adc bolt_y,x
+    sta t0
+    lda bolt_yh,x
+    adc #0
+    sta t1
+    lda bolt_x,x
+    clc
+    adc t6
+    jsr cmap_probe
+    cmp #MTT_SOLID
+    beq kill
+    cmp #MTT_CRACKED
+    beq breaks
+    cmp #MTT_HARD
+    beq hard
+    cmp #MTT_WEB
+    beq burn
+    jmp enemies
+kill:
+    lda #0
+    sta bolt_kind,x
+    jmp next
+breaks:
+    jsr clear_block
+    play_sfx SFX_DESTROY_BLOCK
+    jmp ends_here
+hard:
+    lda bolt_kind,x
+    cmp #2
+    beq breaks
+    stx t6
+    lda t3
+    ldy t2
+    ldx #MT_CRACKED
+    jsr set_metatile
+    ldx t6
+    play_sfx SFX_DAMAGE_BLOCK
+    jmp kill
+burn:
+    jsr clear_block
+    play_sfx SFX_DESTROY_BLOCK
+ends_here:
+    lda bolt_kind,x
+    cmp #2
+    bne kill
+enemies:
+    ; the spell's box against the enemies on the screen
+    lda bolt_y,x
+    sec
+    sbc cam_y
+    sta t4                  ; screen y
+    lda bolt_yh,x
+    sbc cam_y+1
+    bne kill                ; out of the view
+    ldy #NUM_OBJ - 1
+obj:
+    lda obj_kind,y
+    cmp #KIND_DUCK
+    bcc obj_next
+    cmp #KIND_TROLL + 1
+    bcs obj_next
+    lda obj_hurt,y
+    bne obj_next
+    lda obj_sy,y
+    cmp #$F0
+    bcs obj_next
+    stx t6
+    sty t7
+    jsr bolt_hits
+    ldx t6
+    ldy t7
+    bcc obj_next
+    ; hit: one point for a bolt, two for the charged spell
+    stx t6
+    lda bolt_kind,x
+    tya
+    tax
+    ldy t6
+    lda bolt_kind,y
+    jsr obj_damage
+    ldx t6
+    lda bolt_kind,x
+    cmp #2
+    beq next                ; the charged spell goes on
+    jmp kill
+obj_next:
+    dey
+    bpl obj
+next:
+    dex
+    bmi :+
+    jmp each
+:   rts
+
+;; the wall behind a block that broke or a web that burnt (t3 row, t2 column)
+clear_block:
+    stx t6
+    lda t3
+    ldy t2
+    ldx #MT_WALL
+    jsr set_metatile
+    ldx t6
+    rts
+.endproc
+
+;; Carry set when spell X (screen y t4) overlaps object Y (t6 = X, t7 = Y on entry).
+.proc bolt_hits
+    size := t5
+    lo   := t3
+    lda bolt_kind,x
+    cmp #2
+    lda #8
+    bcc :+
+    lda #16
+:   sta size
+    lda obj_kind,y
+    tax
+    ; across
+    ldy t7
+    lda obj_x,y
+    clc
+    adc box_x,x
+    sta lo
+    ldy t6
+    lda bolt_x,y
+    sec
+    sbc lo
+    bcs right_of
+    eor #$FF
+    adc #1
+    cmp size
+    bcs no
+    bcc down
+right_of:
+    cmp box_w,x
+    bcs no
+down:
+    ldy t7
+    lda obj_sy,y
+    clc
+    adc box_y,x
+    sta lo
+    lda t4
+    sec
+    sbc lo
+    bcs below
+    eor #$FF
+    adc #1
+    cmp size
+    bcs no
+    bcc yes
+below:
+    cmp box_h,x
+    bcs no
+yes:
+    sec
+    rts
+no:
+    clc
+    rts
+.endproc
+
+;; Draws the spells in their caster's colours.
+.proc bolts_draw
+    ldx #NUM_BOLTS - 1
+each:
+    lda bolt_kind,x
+    beq next
+    lda bolt_y,x
+    sec
+    sbc cam_y
+    sta t1
+    lda bolt_yh,x
+    sbc cam_y+1
+    bne next
+    lda t1
+    cmp #232
+    bcs next
+    lda bolt_x,x
+    sta t0
+    lda bolt_owner,x
+    sta t3
+    stx t6
+    lda bolt_kind,x
+    cmp #2
+    beq orb
+    lda frame_count
+    and #4
+    beq :+
+    lda #TILE_BOLT1
+    bne :++
+:   lda #TILE_BOLT2
+:   jsr draw_sprite
+    jmp restore
+orb:
+    lda #0
+    sta t2
+    lda #<ms_orb
+    sta ptr0
+    lda #>ms_orb
+    sta ptr0+1
+    jsr draw_metasprite
+restore:
+    ldx t6
+next:
+    dex
+    bpl each
+    rts
+.endproc
+.export objects_init, objects_spawn, objects_update, objects_draw
+.export bolts_init, bolts_update, bolts_draw
+
+.segment "RODATA"
+;; per kind (KIND_*): the routines (address minus one, for RTS), health, and the box that
+;; touches (x, y offsets from the top-left, width, height)
+kind_update:
+    .word object_done - 1, duck_update - 1, spider_update - 1, troll_update - 1
+    .word ember_update - 1, item_update - 1, item_update - 1, item_update - 1
+    .word puff_update - 1, flame_update - 1
+kind_draw:
+    .word no_draw - 1, duck_draw - 1, spider_draw - 1, troll_draw - 1
+    .word ember_draw - 1, item_draw - 1, item_draw - 1, item_draw - 1
+    .word puff_draw - 1, flame_draw - 1
+kind_hp:  .byte 0, DUCK_HP, SPIDER_HP, TROLL_HP, 0, 0, 0, 0, 0, 0
+box_x:    .byte 0, 2, 2, 4, 0, 0, 0, 0, 0, 0
+box_y:    .byte 0, 4, 2, 4, 0, 0, 0, 0, 0, 0
+box_w:    .byte 1, 12, 12, 24, 16, 8, 8, 8, 1, 1
+box_h:    .byte 1, 10, 12, 28, 16, 8, 8, 8, 1, 1
+
+;; the floor map's object kinds (ENT_*) as object kinds; 0: not an object
+ent_kind: .byte 0, KIND_DUCK, KIND_SPIDER, KIND_TROLL
+.assert ENT_START = 0 && ENT_DUCK = 1 && ENT_SPIDER = 2 && ENT_TROLL = 3, error, "ent_kind is out of step"
+
+item_pal:  .byte 2, 0, 3    ; emerald, heart, star
+item_tile: .byte TILE_GEM, TILE_HEART, TILE_WISHSTAR
