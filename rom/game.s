@@ -210,9 +210,10 @@ next:
 place:
     lda pl_state,x
     beq next
-    lda pl_hearts,x
-    bne :+
-    lda #1
+    lda pl_hearts,x         ; a new floor starts with three hearts at least
+    cmp #3
+    bcs :+
+    lda #3
     sta pl_hearts,x
 :   lda start_row
     asl a
@@ -708,7 +709,7 @@ next_floor:
     lda floor_num
     cmp #TIER_FLOORS
     bcs tier_done
-    jmp floor_start         ; everyone goes on; ghosts come back with a heart
+    jmp floor_start         ; everyone goes on; ghosts come back
 tier_done:
     jmp end_init
 .endproc

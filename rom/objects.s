@@ -18,6 +18,9 @@ NUM_BOLTS = 8
 TROLL_HP  = 12
 SPIDER_HP = 2
 DUCK_HP   = 1
+SPIDER_DROP = 56            ; how far below its ceiling a spider drops, in pixels
+SPIDER_HANG = 24            ; frames it waits down there
+DUCK_REST = 150             ; frames a duck flies on before it swoops again
 
 .segment "BSS"
 obj_kind:  .res NUM_OBJ     ; KIND_*
@@ -472,7 +475,7 @@ dead:
     sta obj_yh,x
     lda #0
     sta obj_state,x
-    lda #90                 ; rests a while before the next swoop
+    lda #DUCK_REST          ; flies on a while before the next swoop
     sta obj_timer,x
     bne fly
 swoop:
@@ -577,14 +580,16 @@ left:
     beq drop
     cmp #2
     beq hang
-    ; 3: climbing back
+    ; 3: climbing back, two pixels a frame
     jsr offset
-    cmp #9
+    cmp #10
     bcc home
     lda obj_y,x
-    bne :+
+    sec
+    sbc #2
+    sta obj_y,x
+    bcs done
     dec obj_yh,x
-:   dec obj_y,x
 done:
     jmp object_done
 home:
@@ -594,18 +599,15 @@ home:
     sta obj_timer,x
     bne done
 drop:
-    lda obj_y,x
-    clc
-    adc #2
-    sta obj_y,x
-    bcc :+
+    inc obj_y,x
+    bne :+
     inc obj_yh,x
 :   jsr offset
-    cmp #72
+    cmp #SPIDER_DROP
     bcc done
     lda #2
     sta obj_state,x
-    lda #40
+    lda #SPIDER_HANG
     sta obj_timer,x
     bne done
 hang:

@@ -11,9 +11,13 @@
 //   wait N                run N frames
 //   walk P X              walk until the mage's x is X (within a pixel), then stop
 //   jump P DIR [N]        jump, A held N frames (24), holding DIR (L, R or -) until landing
+//   climb P X DIR Y       walk to X and jump DIR until the mage stands at y Y or higher (up to
+//                         five tries: an enemy may knock it back down)
 //   until state S [N]     run until the game state is S (at most N frames, default 1200)
 //   until ground P [N]    run until the mage stands
 //   mark NAME             note the frame in the output ("# NAME at frame F")
+//   trace N               run N frames printing player 1's mage and the view on stderr
+//   defend on|off         (on at the start) mages cast a bolt at an enemy ahead at their height
 // Buttons as in vek-runner scripts: letters A B s S U D L R, or - for none.
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +43,7 @@ int g_held[4] = {0, 0, 0, 0};
 int g_applied[4] = {-1, -1, -1, -1};
 std::ostringstream g_out;
 bool g_verbose = false;
+bool g_traceAll = false;
 
 unsigned int label(const std::string& name) {
     auto it = g_labels.find(name);
@@ -53,6 +58,35 @@ int mageX(int p) { return ram("pl_x", p); }
 int mageY(int p) { return ram("pl_y", p) | ram("pl_yh", p) << 8; }
 bool onGround(int p) { return ram("pl_flags", p) & 1; }
 bool inGame(int p) { return ram("pl_state", p) == 1; }
+
+bool g_defend = true;
+bool g_shotLast[4] = {false, false, false, false};
+
+// B for a frame when an enemy (duck, spider, troll) is ahead of the mage at its height; when
+// it is close behind, the mage turns round first
+int defence(int p) {
+    if (!g_defend || !inGame(p)) return 0;
+    if (g_shotLast[p]) {
+        g_shotLast[p] = false;
+        return 0;
+    }
+    int px = mageX(p), py = mageY(p);
+    bool left = ram("pl_flags", p) & 0x40;
+    for (int i = 0; i < 10; i++) {
+        int kind = ram("obj_kind", i);
+        if (kind < 1 || kind > 3) continue;
+        int ox = ram("obj_x", i), oy = ram("obj_y", i) | ram("obj_yh", i) << 8;
+        int h = kind == 3 ? 32 : 16;
+        if (oy + h < py + 4 || oy > py + 14) continue;
+        int dx = ox - px;
+        if ((left && dx < 4 && dx > -110) || (!left && dx > -4 && dx < 110)) {
+            g_shotLast[p] = true;
+            return 2;
+        }
+        if (dx > -48 && dx < 48) return dx < 0 ? 64 : 128;  // turn towards it
+    }
+    return 0;
+}
 
 int parseButtons(const std::string& s) {
     int b = 0;
@@ -82,15 +116,31 @@ std::string buttonText(int b) {
 
 void frame() {
     for (int p = 0; p < 4; p++) {
-        if (g_held[p] != g_applied[p]) {
-            g_out << g_frame << " " << p + 1 << " " << buttonText(g_held[p]) << "\n";
+        int want = g_held[p] | defence(p);
+        if (want != g_applied[p]) {
+            g_out << g_frame << " " << p + 1 << " " << buttonText(want) << "\n";
             g_nes->clearButtons(p, 0xFF);
-            g_nes->setButtons(p, g_held[p]);
-            g_applied[p] = g_held[p];
+            g_nes->setButtons(p, want);
+            g_applied[p] = want;
         }
     }
     int lagBefore = ram("lag_count");
+    int heartsBefore[4];
+    for (int p = 0; p < 4; p++) heartsBefore[p] = ram("pl_hearts", p);
     g_nes->update();
+    for (int p = 0; p < 4; p++)
+        if (g_verbose && ram("pl_hearts", p) < heartsBefore[p] && ram("game_state") == 2) {
+            fprintf(stderr, "frame %d: mage %d hurt at %d,%d;", g_frame, p + 1, mageX(p), mageY(p));
+            for (int i = 0; i < 10; i++)
+                if (ram("obj_kind", i))
+                    fprintf(stderr, " [kind %d at %d,%d]", ram("obj_kind", i), ram("obj_x", i),
+                            ram("obj_y", i) | ram("obj_yh", i) << 8);
+            fprintf(stderr, "\n");
+        }
+    if (g_traceAll)
+        fprintf(stderr, "frame %d: held %s hearts %d x %d y %d flags %02X cast %d charge %d\n", g_frame,
+                buttonText(g_applied[0]).c_str(), ram("pl_hearts"), mageX(0), mageY(0), ram("pl_flags"), ram("pl_cast"),
+                ram("pl_charge"));
     if (g_verbose && ram("lag_count") != lagBefore)
         fprintf(stderr, "frame %d: lag (state %d)\n", g_frame, ram("game_state"));
     g_frame++;
@@ -107,8 +157,136 @@ std::vector<int> players(const std::string& word) {
     return v;
 }
 
+std::string g_outPath;
+
+// the recording so far is written even when the plan fails, to look at where it went wrong
+void writeOutput() {
+    if (!g_outPath.empty()) {
+        std::ofstream out(g_outPath);
+        out << g_out.str();
+    } else {
+        fputs(g_out.str().c_str(), stdout);
+    }
+}
+
+
+bool moving(int p) { return ram("pl_vx", p) != 0 || ram("pl_vxf", p) != 0; }
+
+// walks until each mage stands still within 3 pixels of x = target
+bool walkTo(const std::vector<int>& ps, int target) {
+    int guard = 0;
+    for (;;) {
+        bool done = true;
+        for (int p : ps) {
+            if (!inGame(p)) continue;
+            int d = target - mageX(p);
+            // let go 6 pixels early: the mage slides on that far
+            if (d > 6) {
+                g_held[p] = 128;
+                done = false;
+            } else if (d < -6) {
+                g_held[p] = 64;
+                done = false;
+            } else if (moving(p)) {
+                g_held[p] = 0;
+                done = false;
+            } else if (d > 3 || d < -3) {
+                // a nudge
+                g_held[p] = (guard & 3) == 0 ? (d > 0 ? 128 : 64) : 0;
+                done = false;
+            } else {
+                g_held[p] = 0;
+            }
+        }
+        if (done) break;
+        frame();
+        if (++guard > 900) return false;
+    }
+    for (int p : ps) g_held[p] = 0;
+    frame();
+    return true;
+}
+
+bool jump(const std::vector<int>& ps, int dir, int hold) {
+    for (int p : ps) g_held[p] = 1 | dir;
+    int guard = 0;
+    bool left = false;
+    for (;;) {
+        frame();
+        guard++;
+        if (guard == hold)
+            for (int p : ps) g_held[p] = dir;
+        bool allLanded = true;
+        for (int p : ps) {
+            if (!inGame(p)) continue;
+            if (!onGround(p)) {
+                left = true;
+                allLanded = false;
+            }
+        }
+        if (left && guard > 4 && allLanded) break;
+        if (guard > 300) return false;
+    }
+    for (int p : ps) g_held[p] = 0;
+    frame();
+    return true;
+}
+
+
+// ---------------------------------------------------------------------------
+// climbing: walk to x, wait for a moment with no enemy close above, jump; again if an enemy
+// knocked the mage back; and back up the earlier climbs if it fell further down
+
+struct Climb {
+    int x, dir, target;
+};
+std::vector<Climb> g_climbs;
+
+bool enemyNear(int p) {
+    int px = mageX(p), py = mageY(p);
+    for (int i = 0; i < 10; i++) {
+        int kind = ram("obj_kind", i);
+        if (kind < 1 || kind > 3) continue;
+        int ox = ram("obj_x", i), oy = ram("obj_y", i) | ram("obj_yh", i) << 8;
+        int dx = ox - px, dy = oy - py;
+        if (dx > -56 && dx < 56 && dy > -100 && dy < 24) return true;
+    }
+    return false;
+}
+
+bool climb(const std::vector<int>& ps, const Climb& c, int depth) {
+    for (int attempt = 0; attempt < 6; attempt++) {
+        std::vector<int> below;
+        for (int p : ps)
+            if (inGame(p) && mageY(p) > c.target) below.push_back(p);
+        if (below.empty()) return true;
+        for (int p : below) {
+            // fell below the platform it climbed from: climb back up first
+            if (!g_climbs.empty() && mageY(p) > g_climbs.back().target + 8 && depth < 2) {
+                if (g_verbose) fprintf(stderr, "frame %d: mage %d fell to y %d, climbing back\n", g_frame, p + 1, mageY(p));
+                for (const Climb& h : g_climbs)
+                    if (h.target < mageY(p) && !climb({p}, h, depth + 1)) return false;
+            }
+        }
+        if (attempt > 0 && g_verbose)
+            fprintf(stderr, "frame %d: try %d, mage %d at %d,%d\n", g_frame, attempt + 1, below[0] + 1, mageX(below[0]),
+                    mageY(below[0]));
+        if (!walkTo(below, c.x)) return false;
+        for (int wait = 0; wait < 240; wait++) {
+            bool near = false;
+            for (int p : below) near = near || enemyNear(p);
+            if (!near) break;
+            frame();
+        }
+        if (!jump(below, c.dir, 24)) return false;
+    }
+    return false;
+}
+
 [[noreturn]] void fail(int line, const std::string& msg) {
     fprintf(stderr, "autoplay: plan line %d: %s (frame %d)\n", line, msg.c_str(), g_frame);
+    g_out << "# failed at frame " << g_frame << "\n";
+    writeOutput();
     exit(2);
 }
 
@@ -136,6 +314,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "autoplay: cannot read %s\n", argv[1]);
         return 1;
     }
+    if (argc > 2) g_outPath = argv[2];
     g_nes = new Nes();
     g_nes->loadInternalRom(vek::ROM_DATA);
     g_out << "# recorded by autoplay from " << argv[1] << "\n";
@@ -171,63 +350,21 @@ int main(int argc, char** argv) {
             frame();
         } else if (cmd == "walk") {
             need(2);
-            int target = atoi(a[1].c_str());
-            std::vector<int> ps = players(a[0]);
-            int guard = 0;
-            for (;;) {
-                bool all = true;
-                for (int p : ps) {
-                    int x = mageX(p);
-                    int d = target - x;
-                    // stop early by the distance the mage slides when it lets go
-                    int slide = 0;
-                    if (d > 1) {
-                        g_held[p] = 128;
-                        all = false;
-                        slide = 3;
-                        if (d <= slide) g_held[p] = 0;
-                    } else if (d < -1) {
-                        g_held[p] = 64;
-                        all = false;
-                        slide = 3;
-                        if (-d <= slide) g_held[p] = 0;
-                    } else {
-                        g_held[p] = 0;
-                    }
-                }
-                if (all) break;
-                frame();
-                if (++guard > 900) fail(lineNo, "walk did not arrive");
-            }
-            for (int p : ps) g_held[p] = 0;
-            for (int i = 0; i < 12; i++) frame();  // come to a stop
+            if (!walkTo(players(a[0]), atoi(a[1].c_str()))) fail(lineNo, "walk did not arrive");
         } else if (cmd == "jump") {
             need(2);
-            int dir = parseButtons(a[1]);
-            int hold = a.size() > 2 ? atoi(a[2].c_str()) : 24;
-            std::vector<int> ps = players(a[0]);
-            for (int p : ps) g_held[p] = 1 | dir;
-            int guard = 0;
-            bool left = false;
-            for (;;) {
-                frame();
-                guard++;
-                if (guard == hold)
-                    for (int p : ps) g_held[p] = dir;
-                bool allLanded = true;
-                for (int p : ps) {
-                    if (!onGround(p)) left = true;
-                    if (!onGround(p) || !inGame(p)) allLanded = allLanded && !inGame(p);
-                }
-                if (left && guard > 4 && allLanded) break;
-                if (guard > 300) fail(lineNo, "jump did not land");
-            }
-            for (int p : ps) g_held[p] = 0;
-            frame();
+            if (!jump(players(a[0]), parseButtons(a[1]), a.size() > 2 ? atoi(a[2].c_str()) : 24))
+                fail(lineNo, "jump did not land");
+        } else if (cmd == "climb") {
+            need(4);
+            Climb c{atoi(a[1].c_str()), parseButtons(a[2]), atoi(a[3].c_str())};
+            if (!climb(players(a[0]), c, 0)) fail(lineNo, "climb did not get there");
+            g_climbs.push_back(c);
         } else if (cmd == "until") {
             need(2);
             int limit = a.size() > 2 ? atoi(a[2].c_str()) : 1200;
             if (a[0] == "state") {
+                g_climbs.clear();  // a new floor (or screen) starts a new climb
                 int s = atoi(a[1].c_str());
                 int n = 0;
                 while (ram("game_state") != s) {
@@ -244,10 +381,25 @@ int main(int argc, char** argv) {
             } else {
                 fail(lineNo, "until what?");
             }
+        } else if (cmd == "trace") {
+            need(1);
+            for (int i = atoi(a[0].c_str()); i > 0; i--) {
+                frame();
+                fprintf(stderr, "frame %d: state %d hearts %d blink %d x %d y %d flags %02X cam %d game %d\n", g_frame,
+                        ram("pl_state"), ram("pl_hearts"), ram("pl_blink"), mageX(0), mageY(0), ram("pl_flags"),
+                        ram("cam_y") | ram("cam_y", 1) << 8, ram("game_state"));
+            }
+        } else if (cmd == "traceall") {
+            need(1);
+            g_traceAll = a[0] == "on";
+        } else if (cmd == "defend") {
+            need(1);
+            g_defend = a[0] == "on";
         } else if (cmd == "mark") {
             need(1);
             g_out << "# " << a[0] << " at frame " << g_frame << "\n";
-            fprintf(stderr, "%s at frame %d\n", a[0].c_str(), g_frame);
+            fprintf(stderr, "%s at frame %d: mage 1 at %d,%d hearts %d\n", a[0].c_str(), g_frame, mageX(0), mageY(0),
+                    ram("pl_hearts"));
         } else {
             fail(lineNo, "unknown command " + cmd);
         }
@@ -260,12 +412,7 @@ int main(int argc, char** argv) {
     for (int p = 0; p < 4; p++)
         fprintf(stderr, " [%d %d %d %d]", ram("pl_state", p), ram("pl_hearts", p), mageX(p), mageY(p));
     fprintf(stderr, "\n");
-    if (argc > 2) {
-        std::ofstream out(argv[2]);
-        out << g_out.str();
-    } else {
-        fputs(g_out.str().c_str(), stdout);
-    }
+    writeOutput();
     delete g_nes;
     return 0;
 }
