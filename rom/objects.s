@@ -352,8 +352,8 @@ no:
     rts
 .endproc
 
-;; An enemy's touch: a mage falling onto it bounces off (and hurts it, except the troll);
-;; any other touch hurts the mage.
+;; An enemy's touch: a mage falling onto it bounces off and hurts it; any other touch hurts
+;; the mage.
 .proc enemy_touch
     ldy #NUM_PLAYERS - 1
 each:
@@ -373,9 +373,8 @@ each:
     lda #>(-$0380)
     sta pl_vy,y
     play_sfx SFX_HERO_BOUNCE
-    lda obj_kind,x
-    cmp #KIND_TROLL
-    beq next
+    lda obj_hurt,x          ; still flashing from the last hit
+    bne next
     sty t7
     lda #1
     jsr obj_damage

@@ -13,6 +13,8 @@
 //   jump P DIR [N]        jump, A held N frames (24), holding DIR (L, R or -) until landing
 //   climb P X DIR Y       walk to X and jump DIR until the mage stands at y Y or higher (up to
 //                         five tries: an enemy may knock it back down)
+//   boss P                fight the Cinder Troll from the left ledge: down to the ground to
+//                         cast at it while it walks, back up onto the ledge when it winds up
 //   until state S [N]     run until the game state is S (at most N frames, default 1200)
 //   until ground P [N]    run until the mage stands
 //   mark NAME             note the frame in the output ("# NAME at frame F")
@@ -283,6 +285,52 @@ bool climb(const std::vector<int>& ps, const Climb& c, int depth) {
     return false;
 }
 
+
+// the troll's object slot, or -1
+int trollSlot() {
+    for (int i = 0; i < 10; i++)
+        if (ram("obj_kind", i) == 3) return i;
+    return -1;
+}
+
+bool bossFight(const std::vector<int>& ps) {
+    // from the left ledge: drop onto the troll's head when it stands below, bounce back up
+    bool saved = g_defend;
+    g_defend = false;
+    int guard = 0;
+    while (ram("boss_hp") != 0) {
+        int t = trollSlot();
+        if (t < 0) break;
+        int state = ram("obj_state", t);
+        int tx = ram("obj_x", t) + 16;  // the troll's middle
+        for (int p : ps) {
+            if (!inGame(p)) continue;
+            int mx = mageX(p) + 8;
+            bool high = mageY(p) < 190;
+            bool ground = onGround(p);
+            if (!high) {
+                // on the ground: back under the ledge and up
+                if (ground)
+                    g_held[p] = mageX(p) > 34 ? 64 : 1;
+                else
+                    g_held[p] = ram("pl_vy", p) >= 0x80 ? 1 : 0;
+            } else if (!ground) {
+                g_held[p] = 0;  // bouncing: land on the ledge again
+            } else if ((state == 0 || state == 3) && tx - mx < 10 && mx - tx < 10) {
+                g_held[p] = (guard & 1) ? 32 : 0;  // Down: drop onto its head
+            } else {
+                int want = tx < 24 ? 24 : (tx > 52 ? 52 : tx);  // above it, as far as the ledge goes
+                g_held[p] = mx < want - 2 ? 128 : (mx > want + 2 ? 64 : 0);
+            }
+        }
+        frame();
+        if (++guard > 6000 || ram("game_state") != 2) break;
+    }
+    for (int p : ps) g_held[p] = 0;
+    g_defend = saved;
+    return ram("boss_hp") == 0;
+}
+
 [[noreturn]] void fail(int line, const std::string& msg) {
     fprintf(stderr, "autoplay: plan line %d: %s (frame %d)\n", line, msg.c_str(), g_frame);
     g_out << "# failed at frame " << g_frame << "\n";
@@ -360,6 +408,9 @@ int main(int argc, char** argv) {
             Climb c{atoi(a[1].c_str()), parseButtons(a[2]), atoi(a[3].c_str())};
             if (!climb(players(a[0]), c, 0)) fail(lineNo, "climb did not get there");
             g_climbs.push_back(c);
+        } else if (cmd == "boss") {
+            need(1);
+            if (!bossFight(players(a[0]))) fail(lineNo, "the troll is still standing");
         } else if (cmd == "until") {
             need(2);
             int limit = a.size() > 2 ? atoi(a[2].c_str()) : 1200;
