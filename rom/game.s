@@ -267,18 +267,18 @@ next:
     bpl :-
     lda #STATE_PLAY
     sta game_state
-    ; the floor's music: from its loop point after a continue, otherwise from the start
+    ; the floor's music (started from the transition code); after a continue it picks up
+    ; from its loop point (starting it again also ends the game over's fade)
+    ldx floor_num
+    lda floor_music,x
+    jsr music_choose
+    jsr music_start2
     lda continuing
     beq :+
     lda #0
     sta continuing
     jsr music_reloop
-    jmp screen_on
-:   ldx floor_num
-    lda floor_music,x
-    jsr music_choose
-    jsr music_start2        ; entered from the transition code
-    jmp screen_on
+:   jmp screen_on
 .endproc
 
 ;; start_row/start_col := the floor's start marker (ptr0: its object list).

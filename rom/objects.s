@@ -886,17 +886,23 @@ first_lap:
     lda obj_timer,x
     cmp #24
     bcs pick
-    lda obj_y,x             ; rising, spreading a little
+    lda obj_y,x             ; rising (emeralds spread out a little)
     bne :+
     dec obj_yh,x
 :   dec obj_y,x
+    lda obj_kind,x
+    cmp #KIND_GEM
+    bne :++
+    lda obj_timer,x
+    lsr a
+    bcc :++
     txa
     and #1
     beq :+
     inc obj_x,x
     jmp object_done
 :   dec obj_x,x
-    jmp object_done
+:   jmp object_done
 pick:
     ldy #NUM_PLAYERS - 1
 :   jsr touches

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The game's recorded runs (tests/data/runs/*.txt, made by tools/autoplay from the .plan files
+# beside them) played by vek-runner on the embedded cartridge: every frame after power-on
+# ends at the frame-done marker, the game never misses a vertical blank, and the RAM at the
+# end of each run holds what the run achieved. Screenshots of the marked moments are left
+# in WORK_DIR/shots for people to look at.
+# usage: game_runs.sh VEK_RUNNER RUNS_DIR LABEL_FILE WORK_DIR
+set -u
+RUNNER=$1
+RUNS=$2
+LABELS=$3
+WORK=$4
+rm -rf "$WORK"
+mkdir -p "$WORK/shots"
+cd "$WORK" || exit 1
+
+FAILS=0
+pass() { echo "PASS: $*"; }
+fail() { echo "FAIL: $*"; FAILS=$((FAILS + 1)); }
+expect_eq() {  # expect_eq WHAT ACTUAL EXPECTED
+    if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got '$2', expected '$3'"; fi
+}
+
+# ram NAME [INDEX]: the byte of work RAM at the label NAME (+ INDEX) after the last run
+ram() {
+    local hex addr
+    hex=$(awk -v n=".$1" '$3 == n { print $2; exit }' "$LABELS")
+    if [ -z "$hex" ]; then echo "no-label-$1"; return; fi
+    addr=$(( (16#$hex + ${2:-0}) & 0x7FF ))
+    od -An -tu1 -j "$addr" -N 1 ram.bin | tr -d ' '
+}
+
+# play RUN: the whole recording, with a screenshot at each marked moment
+play() {
+    local run=$1 script="$RUNS/$1.txt" frames shots=()
+    frames=$(awk '/^# end at frame/ { print $5 + 1 }' "$script")
+    if [ -z "$frames" ]; then fail "$run: no end mark in the recording"; return 1; fi
+    while read -r name frame; do
+        shots+=(--shot "$frame:shots/$run-$name.png")
+    done < <(awk '$1 == "#" && $3 == "at" && $4 == "frame" && $2 != "end" { print $2, $5 }' "$script")
+    "$RUNNER" --frames "$frames" --input "$script" --dump-ram ram.bin "${shots[@]}" >"$run.out" 2>"$run.err"
+    expect_eq "$run: runner exits 0" "$?" 0
+    # the power-on frame polls vertical blank with the NMI off; every later frame has a marker
+    expect_eq "$run: only the power-on frame ends by budget" \
+        "$(grep -o 'ended by budget.*' "$run.out" | tail -1)" "ended by budget: 0"
+    expect_eq "$run: no lag frame" "$(ram lag_count)" 0
+}
+
+# one player climbs the tier and beats the Cinder Troll
+if play tier1_solo; then
+    expect_eq "tier1_solo: the card after the tier's boss" "$(ram game_state)" 5
+    expect_eq "tier1_solo: past the boss floor" "$(ram floor_num)" 4
+    expect_eq "tier1_solo: the troll is beaten" "$(ram boss_hp)" 0
+    expect_eq "tier1_solo: the mage went through the last door" "$(ram pl_state 0)" 3
+    hearts=$(ram pl_hearts 0)
+    if [ "$hearts" -ge 1 ]; then pass "tier1_solo: hearts left ($hearts)"; else fail "tier1_solo: no hearts left"; fi
+    gems=$(( $(ram gems 2) * 100 + $(ram gems 1) * 10 + $(ram gems 0) ))
+    if [ "$gems" -ge 20 ]; then pass "tier1_solo: emeralds ($gems)"; else fail "tier1_solo: only $gems emeralds"; fi
+    expect_eq "tier1_solo: the mysterious music plays" "$(ram snd_track)" 0
+fi
+
+# four players climb the first floor together
+if play floor1_four; then
+    expect_eq "floor1_four: the floor is clear" "$(ram game_state)" 3
+    expect_eq "floor1_four: first floor" "$(ram floor_num)" 0
+    for p in 0 1 2 3; do
+        expect_eq "floor1_four: mage $((p + 1)) went through the door" "$(ram pl_state $p)" 3
+    done
+    expect_eq "floor1_four: the fanfare plays" "$(ram snd_track)" 6
+fi
+
+# every mage a ghost: game over, then the floor again after a continue
+if play game_over; then
+    expect_eq "game_over: climbing again" "$(ram game_state)" 2
+    expect_eq "game_over: the same floor" "$(ram floor_num)" 0
+    expect_eq "game_over: alive again" "$(ram pl_state 0)" 1
+    expect_eq "game_over: three hearts" "$(ram pl_hearts 0)" 3
+    expect_eq "game_over: the emeralds it started the floor with" "$(ram gems 0)$(ram gems 1)$(ram gems 2)" 000
+    expect_eq "game_over: the march plays on" "$(ram snd_track)" 8
+fi
+
+echo "screenshots: $WORK/shots"
+if [ "$FAILS" -ne 0 ]; then
+    echo "$FAILS check(s) failed"
+    exit 1
+fi
+echo "all checks passed"
