@@ -16,6 +16,8 @@ lvl_map:    .res 2          ; the floor's metatiles, 16 bytes a row from the top
 lvl_rows:   .res 1          ; its height in rows
 load_top:   .res 1          ; the highest floor row loaded so far
 floor_num:  .res 1          ; floor in the tier, 0-3 (3: the boss floor)
+attr_up:    .res 2          ; the metatiles of an attribute pair's upper row
+attr_lo:    .res 2          ; and of its lower row
 .exportzp lvl_map, lvl_rows, load_top, floor_num
 
 .segment "BSS"
@@ -28,6 +30,7 @@ attr_buf:   .res 8          ; one attribute row being built
 pend_cur_row: .res 1        ; the pending metatile being drawn
 pend_cur_col: .res 1
 pend_cur_mt:  .res 1
+pend_budget:  .res 1
 .export pend_row
 
 .segment "CODE"
@@ -92,32 +95,35 @@ pend_cur_mt:  .res 1
     rts
 .endproc
 
-;; The metatile at floor row A, column Y as the game sees it now: from the collision map
-;; when the row is loaded, from the floor map above the loaded rows, and the wall below the
+;; ptr1 := the 16 metatiles of floor row A as the game sees them now: the collision map
+;; when the row is loaded, the floor map above the loaded rows, and a row of wall below the
 ;; floor. Keeps X, Y.
-.proc metatile_at
+.proc row_source
     cmp lvl_rows
     bcs below
     cmp load_top
     bcs loaded
     jsr map_row_ptr
-    lda (ptr0),y
+    lda ptr0
+    sta ptr1
+    lda ptr0+1
+    sta ptr1+1
     rts
 loaded:
-    jsr cmap_row_ptr
-    lda (ptr1),y
-    rts
+    jmp cmap_row_ptr
 below:
-    lda #MT_WALL
+    lda #<wall_row
+    sta ptr1
+    lda #>wall_row
+    sta ptr1+1
     rts
 .endproc
 
-;; Builds in attr_buf the attribute row that holds floor row A (8 bytes, 2 x 2 metatiles
-;; each: bits 1-0 top left, 3-2 top right, 5-4 bottom left, 7-6 bottom right).
-;; t4 := the upper row of the pair.
-.proc build_attr_row
+;; Gets ready to build the attribute bytes that hold floor row A: attr_up and attr_lo point
+;; at the metatiles of the pair's upper and lower rows, t5 is the upper row's place in its
+;; nametable (14 has no partner below).
+.proc attr_setup
     upper := t4
-    lower := t3
     sta upper
     jsr mod30
     cmp #15
@@ -128,36 +134,56 @@ below:
     beq :+
     dec upper               ; odd: the pair's upper row is one up
     dec t5
-:   ldy upper
-    iny
-    sty lower
-    ldx #7
-each:
-    txa
-    asl a
-    tay                     ; left metatile column of this byte
+:   lda upper
+    jsr row_source
+    lda ptr1
+    sta attr_up
+    lda ptr1+1
+    sta attr_up+1
     lda upper
-    jsr metatile_at
-    stx t2
+    clc
+    adc #1
+    jsr row_source
+    lda ptr1
+    sta attr_lo
+    lda ptr1+1
+    sta attr_lo+1
+    rts
+.endproc
+
+;; A := attribute byte Y (0-7) of the pair set up by attr_setup (bits 1-0 top left, 3-2 top
+;; right, 5-4 bottom left, 7-6 bottom right). Keeps Y.
+.proc attr_byte
+    sty t2
+    tya
+    asl a
+    tay
+    lda (attr_up),y
     tax
     lda mt_pal,x
-    sta t1                  ; top left
+    sta t1
     iny
-    lda upper
-    jsr metatile_at
+    lda (attr_up),y
     tax
     lda mt_pal,x
     asl a
     asl a
     ora t1
     sta t1
-    ldx t2
-    lda t5                  ; row 14 of a nametable has nothing below
+    lda t5
     cmp #14
-    beq store
+    beq done
+    lda (attr_lo),y
+    tax
+    lda mt_pal,x
+    lsr a
+    ror a
+    ror a
+    and #$C0
+    ora t1
+    sta t1
     dey
-    lda lower
-    jsr metatile_at
+    lda (attr_lo),y
     tax
     lda mt_pal,x
     asl a
@@ -166,25 +192,27 @@ each:
     asl a
     ora t1
     sta t1
-    iny
-    lda lower
-    jsr metatile_at
-    tax
-    lda mt_pal,x
-    asl a
-    asl a
-    asl a
-    asl a
-    asl a
-    asl a
-    ora t1
-    sta t1
-    ldx t2
-store:
+done:
+    ldy t2
     lda t1
-    sta attr_buf,x
-    dex
-    bpl each
+    rts
+.endproc
+
+;; Builds in attr_buf the attribute row that holds floor row A.
+.proc build_attr_row
+    jsr attr_setup
+    ldy #7
+:   jsr attr_byte
+    sta attr_buf,y
+    dey
+    bpl :-
+    rts
+.endproc
+
+;; The metatile at floor row A, column Y as the game sees it now. Keeps X, Y.
+.proc metatile_at
+    jsr row_source
+    lda (ptr1),y
     rts
 .endproc
 
@@ -488,6 +516,8 @@ free:
 ;; Writes pending metatile changes into the video queue (2 + 2 tiles and their attribute
 ;; byte each) while it has room.
 .proc flush_pending
+    lda #3                  ; at most three a frame
+    sta pend_budget
     ldx #PENDING - 1
 each:
     lda pend_row,x
@@ -496,6 +526,8 @@ each:
     lda vq_len
     cmp #VQ_SIZE - 20
     bcs done
+    dec pend_budget
+    bmi done
     txa
     pha
     jsr draw_pending
@@ -564,19 +596,22 @@ draw_pending:
     jsr vq_close
     ; the attribute byte of its 2 x 2 block
     lda row
-    jsr build_attr_row
+    jsr attr_setup
+    lda col
+    lsr a
+    tay
+    jsr attr_byte
+    sta mt
     lda row
     jsr attr_address
     lda col
     lsr a
-    sta t5
     ora t7
     tax
     lda t6
     ldy #1
     jsr vq_open
-    ldy t5
-    lda attr_buf,y
+    lda mt
     sta vram_queue,x
     inx
     jmp vq_close
@@ -621,6 +656,8 @@ lower:
 .export camera_to_scroll
 
 .segment "RODATA"
+wall_row: .res 16, MT_WALL   ; what lies below a floor
+
 ;; the floors of the tier: three floors and the boss floor
 floor_map_lo: .byte <lvl_t1f1_map, <lvl_t1f2_map, <lvl_t1f3_map, <lvl_t1boss_map
 floor_map_hi: .byte >lvl_t1f1_map, >lvl_t1f2_map, >lvl_t1f3_map, >lvl_t1boss_map

@@ -10,6 +10,7 @@ cmap: .res 512              ; 32 rows of 16 metatiles
 
 .segment "ZEROPAGE"
 cmap_top: .res 1            ; the first floor row held in cmap (the window is 32 rows)
+keep_y:   .res 1
 .exportzp cmap_top
 
 .segment "CODE"
@@ -26,24 +27,18 @@ cmap_top: .res 1            ; the first floor row held in cmap (the window is 32
     rts
 .endproc
 
-;; Points ptr1 at the slot of floor row A, column 0 (keeps X and Y).
+;; Points ptr1 at the slot of floor row A, column 0 (keeps A, X and Y).
 .proc cmap_row_ptr
+    sty keep_y
     pha
-    asl a
-    asl a
-    asl a
-    asl a
+    and #31
+    tay
+    lda slot_lo,y
     sta ptr1
-    pla
-    pha
-    lsr a
-    lsr a
-    lsr a
-    lsr a
-    and #1
-    ora #>cmap
+    lda slot_hi,y
     sta ptr1+1
     pla
+    ldy keep_y
     rts
 .endproc
 .export cmap_row_ptr
@@ -86,8 +81,13 @@ cmap_top: .res 1            ; the first floor row held in cmap (the window is 32
     sbc cmap_top
     cmp #32
     bcs outside
-    adc cmap_top            ; carry is clear
-    jsr cmap_row_ptr
+    lda t3
+    and #31
+    tay
+    lda slot_lo,y
+    sta ptr1
+    lda slot_hi,y
+    sta ptr1+1
     ldy col
     lda (ptr1),y
     tay
@@ -99,3 +99,12 @@ outside:
     rts
 .endproc
 .export cmap_probe
+
+.segment "RODATA"
+;; where each of the 32 slots of the map starts
+slot_lo: .repeat 32, i
+    .byte <(cmap + i * 16)
+.endrepeat
+slot_hi: .repeat 32, i
+    .byte >(cmap + i * 16)
+.endrepeat

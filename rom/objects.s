@@ -981,9 +981,11 @@ each:
     lda obj_sy,x
     cmp #$F0
     bcs next
-    stx t6
+    txa                     ; drawing uses every scratch byte but t7
+    pha
     jsr draw_one
-    ldx t6
+    pla
+    tax
 next:
     inx
     cpx #NUM_OBJ
@@ -1353,7 +1355,12 @@ ends_here:
     cmp #2
     bne kill
 enemies:
-    ; the spell's box against the enemies on the screen
+    ; the spell's box against the enemies on the screen, every other frame (it moves 4
+    ; pixels a frame: nothing is thin enough to slip through)
+    txa
+    eor frame_count
+    lsr a
+    bcs next
     lda bolt_y,x
     sec
     sbc cam_y
@@ -1489,7 +1496,8 @@ each:
     sta t0
     lda bolt_owner,x
     sta t3
-    stx t6
+    txa
+    pha
     lda bolt_kind,x
     cmp #2
     beq orb
@@ -1510,7 +1518,8 @@ orb:
     sta ptr0+1
     jsr draw_metasprite
 restore:
-    ldx t6
+    pla
+    tax
 next:
     dex
     bpl each

@@ -364,7 +364,81 @@ full:
     iny
     ldx oam_used
     cpx #252
-    bcs full
+    bcs quick_full
+    ; wholly on the screen (metasprites are at most 32 pixels tall): the quick way
+    lda sy_hi
+    bne each
+    lda sy_lo
+    beq each
+    cmp #240 - 32
+    bcs each
+    sbc #0                  ; carry is clear: one line up, sprites show one line lower
+    sta ypos
+    clc
+    bit attr
+    bvs quick_mirrored
+quick:
+    lda (ptr0),y            ; dy
+    adc ypos                ; carry is clear here
+    sta oam_buf,x
+    iny
+    lda (ptr0),y            ; tile
+    sta oam_buf+1,x
+    iny
+    lda (ptr0),y            ; attributes
+    eor attr
+    sta oam_buf+2,x
+    iny
+    lda (ptr0),y            ; dx
+    adc sx
+    bcs :+                  ; off the right edge: the sprite stays out (its slot is reused)
+    sta oam_buf+3,x
+    inx
+    inx
+    inx
+    inx
+    cpx #252
+    bcs quick_full
+:   clc
+    iny
+    dec count
+    bne quick
+quick_full:
+    stx oam_used
+done:
+    rts
+quick_mirrored:
+    lda (ptr0),y
+    adc ypos
+    sta oam_buf,x
+    iny
+    lda (ptr0),y
+    sta oam_buf+1,x
+    iny
+    lda (ptr0),y
+    eor attr
+    sta oam_buf+2,x
+    iny
+    lda width
+    sec
+    sbc (ptr0),y
+    clc
+    adc sx
+    bcs :+
+    sta oam_buf+3,x
+    inx
+    inx
+    inx
+    inx
+    cpx #252
+    bcs quick_full
+:   clc
+    iny
+    dec count
+    bne quick_mirrored
+    stx oam_used
+    rts
+
 each:
     lda (ptr0),y            ; dy
     clc
@@ -413,7 +487,6 @@ place:
     dec count
     bne each
     stx oam_used
-done:
     rts
 skip4:
     iny

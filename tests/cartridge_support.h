@@ -147,6 +147,7 @@ public:
     // during which the game writes video memory itself, picture off, are left out)
     int lastWork = 0;
     int worstWork = 0;
+    int worstWorkFrame = 0;
     int lastUsed = 0;  // CPU cycles of the last stepped frame, marker to marker
     bool markerInVblank = false;  // the last stepped frame's marker ran inside vertical blank
 
@@ -187,18 +188,23 @@ public:
         cpu->renderDone = false;
         int budget = vek::nes::Nes::FRAME_BUDGET;
         int work = 0;
-        // a frame that starts while the game draws with the picture off is not measured
-        bool working = ram("nmi_busy") == 0;
+        // neither power-on nor a frame in which the game draws with the picture off counts
+        const unsigned int busy = labels["nmi_busy"];
+        bool working = sawMarker && cpu->ram[busy] == 0;
         while (budget > 0 && !cpu->renderDone) {
             cpu->run(1);  // one instruction (and the RTI after a frame-done marker)
             int spent = 1 - cpu->cyclesLeft;
             budget -= spent;
+            if (working && cpu->ram[busy] != 0) working = false;
             if (working) {
                 work += spent;
                 if ((cpu->pc & 0xFFFF) == handOver) {
                     working = false;
                     lastWork = work;
-                    if (work > worstWork) worstWork = work;
+                    if (work > worstWork) {
+                        worstWork = work;
+                        worstWorkFrame = frame;
+                    }
                 }
             }
         }
@@ -240,6 +246,44 @@ private:
             sawMarker = true;
         else if (sawMarker)
             framesWithoutMarker++;
+    }
+};
+
+// A recorded input script (vek-runner's format, as tools/autoplay writes it): button changes by
+// frame, and the moments it marks ("# NAME at frame F").
+struct Recording {
+    std::map<int, std::vector<std::pair<int, int>>> changes;  // frame -> (player, buttons)
+    std::map<int, std::string> marks;                         // frame -> name
+    int endFrame = -1;
+
+    bool load(const std::string& path) {
+        std::ifstream in(path);
+        if (!in) return false;
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream ws(line);
+            if (line.compare(0, 1, "#") == 0) {
+                std::string hash, name, at, word;
+                int frame;
+                if (ws >> hash >> name >> at >> word >> frame && at == "at" && word == "frame") {
+                    if (name == "end")
+                        endFrame = frame;
+                    else
+                        marks[frame] = name;
+                }
+                continue;
+            }
+            int frame, player;
+            std::string buttons;
+            if (!(ws >> frame >> player >> buttons)) continue;
+            int mask = 0;
+            const char* letters = "ABsSUDLR";
+            for (char c : buttons)
+                for (int b = 0; b < 8; b++)
+                    if (c == letters[b]) mask |= 1 << b;
+            changes[frame].push_back({player - 1, mask});
+        }
+        return endFrame >= 0;
     }
 };
 

@@ -66,7 +66,8 @@ TEST(Cartridge, EveryFrameEndsAtTheMarkerWithinItsBudget) {
     EXPECT_EQ(cart.framesWithoutMarker, 0);
     EXPECT_EQ(cart.ram("lag_count"), 0) << "the main loop missed a vertical blank";
     for (int p = 0; p < 4; p++) EXPECT_EQ(cart.ram("pl_state", p), 1) << "player " << p + 1;
-    printf("title with four players: main loop at most %d cycles per frame\n", cart.worstWork);
+    printf("title with four players: main loop at most %d cycles per frame (frame %d)\n", cart.worstWork,
+           cart.worstWorkFrame);
 }
 
 TEST(Cartridge, TitleScreenPicture) {
@@ -182,5 +183,38 @@ TEST(Cartridge, StartNeverReachesTheGame) {
     EXPECT_EQ(0, memcmp(plain.nes->cpu->ram, withStart.nes->cpu->ram, 2048));
     EXPECT_TRUE(plain.picture() == withStart.picture());
 }
+
+// The recorded runs of tests/data/runs (made with tools/autoplay from the .plan files beside
+// them), replayed instruction by instruction: every frame ends at its marker, the main loop
+// always finishes before the vertical blank, and the pictures of the marked moments are kept.
+class RecordedRun : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(RecordedRun, KeepsTheFrameBudget) {
+    vektest::Recording rec;
+    std::string name = GetParam();
+    ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/" + name + ".txt"));
+    Cartridge cart;
+    int worstFrame = 0;
+    for (int f = 0; f <= rec.endFrame; f++) {
+        auto it = rec.changes.find(f);
+        if (it != rec.changes.end())
+            for (auto& c : it->second) cart.hold(c.first, c.second);
+        int before = cart.worstWork;
+        bool marker = cart.stepFrame();
+        if (f > 0) {
+            ASSERT_TRUE(marker) << name << ": frame " << f << " ran out of budget";
+        }
+        if (cart.worstWork > before) worstFrame = f;
+        auto mark = rec.marks.find(f + 1);
+        if (mark != rec.marks.end())
+            vektest::savePicture(vektest::shotPath(name + "-" + mark->second + ".png"), cart.picture());
+    }
+    EXPECT_EQ(cart.ram("lag_count"), 0) << "the main loop missed a vertical blank";
+    EXPECT_LE(cart.worstWork, MAIN_LOOP_LIMIT) << "at frame " << worstFrame;
+    printf("%s: %d frames, the main loop's longest frame took %d cycles (frame %d), of %d before the NMI\n",
+           name.c_str(), rec.endFrame + 1, cart.worstWork, worstFrame, MAIN_LOOP_LIMIT);
+}
+
+INSTANTIATE_TEST_SUITE_P(Game, RecordedRun, ::testing::Values("tier1_solo", "tier1_four", "floor1_four", "game_over"));
 
 }  // namespace

@@ -59,6 +59,15 @@ if play tier1_solo; then
     expect_eq "tier1_solo: the mysterious music plays" "$(ram snd_track)" 0
 fi
 
+# four players climb the whole tier together
+if play tier1_four; then
+    expect_eq "tier1_four: the card after the tier's boss" "$(ram game_state)" 5
+    expect_eq "tier1_four: the troll is beaten" "$(ram boss_hp)" 0
+    for p in 0 1 2 3; do
+        expect_eq "tier1_four: mage $((p + 1)) went through the last door" "$(ram pl_state $p)" 3
+    done
+fi
+
 # four players climb the first floor together
 if play floor1_four; then
     expect_eq "floor1_four: the floor is clear" "$(ram game_state)" 3
