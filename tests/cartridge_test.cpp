@@ -2,6 +2,7 @@
 // the title screen's picture, players joining, the controller ports and the sound driver.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -182,6 +183,140 @@ TEST(Cartridge, StartNeverReachesTheGame) {
     script(withStart, START);
     EXPECT_EQ(0, memcmp(plain.nes->cpu->ram, withStart.nes->cpu->ram, 2048));
     EXPECT_TRUE(plain.picture() == withStart.picture());
+}
+
+// ---------------------------------------------------------------------------
+// The game's rules, checked in short stretches of the recorded runs
+
+// plays a recording up to (not including) frame `until`, or to its mark `mark`
+int replay(Cartridge& cart, const std::string& name, const std::string& mark, int until = -1) {
+    vektest::Recording rec;
+    if (!rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/" + name + ".txt")) {
+        ADD_FAILURE() << "cannot read the recording " << name;
+        return 0;
+    }
+    if (until < 0)
+        for (auto& m : rec.marks)
+            if (m.second == mark) until = m.first;
+    if (until < 0) ADD_FAILURE() << name << " has no mark " << mark;
+    for (int f = 0; f < until; f++) {
+        auto it = rec.changes.find(f);
+        if (it != rec.changes.end())
+            for (auto& c : it->second) cart.hold(c.first, c.second);
+        cart.run();
+    }
+    for (int p = 0; p < 4; p++) cart.release(p);
+    return until;
+}
+
+const int PS_NONE = 0, PS_ALIVE = 1, PS_GHOST = 2;
+
+// whether the driver's voices hold effect `sfx` (and with which pitch)
+bool voiceHas(Cartridge& cart, int sfx, int* pitch = nullptr) {
+    for (int v = 0; v < 3; v++)
+        if (cart.ram("snd_voice_sfx", v) == sfx && cart.ram("snd_voice_time", v) > 0) {
+            if (pitch) *pitch = (signed char)cart.ram("snd_voice_pitch", v);
+            return true;
+        }
+    return false;
+}
+
+TEST(GameRules, TitleLeaveWithBAndCountdownForFour) {
+    Cartridge cart;
+    cart.run(TITLE_SETTLED);
+    cart.tap(2, A);
+    cart.run(2);
+    EXPECT_EQ(cart.ram("pl_state", 2), PS_ALIVE);
+    cart.tap(2, 2);  // B
+    cart.run(2);
+    EXPECT_EQ(cart.ram("pl_state", 2), PS_NONE);
+    EXPECT_TRUE(voiceHas(cart, 24)) << "leaving plays effect 24";
+    // all four in: a short countdown starts the climb without anyone at the gate
+    for (int p = 0; p < 4; p++) cart.tap(p, A);
+    cart.run(60);
+    EXPECT_EQ(cart.ram("game_state"), 0) << "still counting down";
+    cart.run(200);
+    EXPECT_EQ(cart.ram("game_state"), 1) << "the tier's card";
+    EXPECT_EQ(cart.ram("snd_track"), 0) << "the card plays the mysterious music";
+}
+
+TEST(GameRules, LatecomerJoinsAtTheFloorStart) {
+    Cartridge cart;
+    replay(cart, "tier1_solo", "floor1");
+    ASSERT_EQ(cart.ram("game_state"), 2);
+    EXPECT_EQ(cart.ram("pl_state", 2), PS_NONE);
+    cart.tap(2, A);
+    cart.run(2);
+    EXPECT_EQ(cart.ram("pl_state", 2), PS_ALIVE) << "player 3 joined";
+    EXPECT_EQ(cart.ram("pl_hearts", 2), 3);
+    EXPECT_EQ(cart.ram("pl_y", 2), cart.ram("pl_y", 0)) << "beside the mage already there";
+    EXPECT_GE(cart.spritesWithPalette(2), 4);
+    // much later in the floor nobody joins any more
+    cart.run(300);
+    cart.tap(3, A);
+    cart.run(2);
+    EXPECT_EQ(cart.ram("pl_state", 3), PS_NONE);
+}
+
+TEST(GameRules, GhostsComeBackWhenATeammateTouchesThem) {
+    Cartridge cart;
+    replay(cart, "floor1_four", "floor1");
+    ASSERT_EQ(cart.ram("game_state"), 2);
+    // mage 2 loses its last heart by falling out of the view
+    cart.nes->cpu->ram[cart.addr("pl_hearts") + 1] = 1;
+    cart.nes->cpu->ram[cart.addr("pl_yh") + 1] = 0x0F;
+    cart.run(2);
+    EXPECT_EQ(cart.ram("pl_state", 1), PS_GHOST);
+    EXPECT_TRUE(voiceHas(cart, 27)) << "becoming a ghost plays effect 27";
+    EXPECT_EQ(cart.ram("game_state"), 2) << "the others climb on";
+    // the ghost drifts to the highest mage; touching it brings it back with one heart
+    int frames = 0;
+    while (cart.ram("pl_state", 1) == PS_GHOST && frames < 600) {
+        cart.run();
+        frames++;
+    }
+    EXPECT_EQ(cart.ram("pl_state", 1), PS_ALIVE) << "still a ghost after " << frames << " frames";
+    EXPECT_EQ(cart.ram("pl_hearts", 1), 1);
+}
+
+TEST(GameRules, EmeraldsInQuickSuccessionRiseInPitch) {
+    // replay the whole solo run watching the pitch of each emerald pickup
+    vektest::Recording rec;
+    ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/tier1_solo.txt"));
+    Cartridge cart;
+    int highest = 0, pickups = 0, lastGems = 0;
+    for (int f = 0; f <= rec.endFrame; f++) {
+        auto it = rec.changes.find(f);
+        if (it != rec.changes.end())
+            for (auto& c : it->second) cart.hold(c.first, c.second);
+        cart.run();
+        int gems = cart.ram("gems", 2) * 100 + cart.ram("gems", 1) * 10 + cart.ram("gems");
+        if (gems > lastGems) {
+            pickups++;
+            int pitch = 0;
+            ASSERT_TRUE(voiceHas(cart, 0, &pitch)) << "an emerald without its sound at frame " << f;
+            highest = std::max(highest, pitch);
+        }
+        lastGems = gems;
+    }
+    EXPECT_GE(pickups, 20);
+    EXPECT_GE(highest, 2) << "emeralds from a chest come in a row: the pitch must rise";
+}
+
+TEST(GameRules, SpellsBreakCrackedStoneAndTheEmberOpensTheDoor) {
+    Cartridge cart;
+    // floor 2's chest room is walled off by cracked stone (row 4, column 10)
+    replay(cart, "tier1_solo", "chest2");
+    ASSERT_EQ(cart.ram("floor_num"), 1);
+    const int slot = (4 % 32) * 16 + 10;
+    EXPECT_EQ(cart.nes->cpu->ram[(cart.addr("cmap") + slot) & 0x7FF], 0) << "the bolt left the wall behind";
+    // the chest lets the ember out; once it reaches the door the door is open
+    cart.run(150);
+    int doorRow = cart.ram("door_row"), doorCol = cart.ram("door_col");
+    int door = cart.nes->cpu->ram[(cart.addr("cmap") + (doorRow % 32) * 16 + doorCol) & 0x7FF];
+    int closed = cart.nes->cpu->ram[(cart.addr("cmap") + ((doorRow - 1) % 32) * 16 + doorCol) & 0x7FF];
+    EXPECT_NE(door, closed) << "the door's two halves: open bottom, open top";
+    EXPECT_NE(door, 0);
 }
 
 // The recorded runs of tests/data/runs (made with tools/autoplay from the .plan files beside
