@@ -11,7 +11,7 @@ GROUND_Y  = 192             ; the top of the ground, in screen pixels
 GATE_LEFT  = 120            ; the gate's opening, in screen pixels (the picture sits 4 right)
 GATE_RIGHT = 144
 COUNTDOWN  = 191            ; frames of the countdown once all four are in
-HINT_ADDR  = $2000 + 18 * 32 + 6
+HINT_ADDR  = $2000 + 16 * 32 + 6
 HINT_LEN   = 20
 
 .segment "ZEROPAGE"
@@ -109,8 +109,8 @@ ground_col:
     sta ptr0
     lda #>txt_join
     sta ptr0+1
-    lda #>($2000 + 16 * 32 + 8)
-    ldx #<($2000 + 16 * 32 + 8)
+    lda #>($2000 + 14 * 32 + 8)
+    ldx #<($2000 + 14 * 32 + 8)
     jsr draw_text
 
     lda #<title_attributes
@@ -272,9 +272,9 @@ countdown:
     clc
     adc #'1'
     pha
-    lda #128
+    lda #128                ; in the gateway
     sta t0
-    lda #132
+    lda #168
     sta t1
     lda #3
     sta t3
@@ -355,7 +355,7 @@ title_palette:
     .byte $0F, $01, $11, $31    ; stone letters
     .byte $0F, $2D, $00, $10    ; gate and ground
     .byte $0F, $00, $10, $30    ; text and stars
-    .byte $0F, $16, $36, $0F    ; mage of player 1: red
-    .byte $0F, $12, $36, $0F    ; player 2: blue
-    .byte $0F, $1A, $36, $0F    ; player 3: green
-    .byte $0F, $27, $36, $0F    ; player 4: orange
+    .byte $0F, $16, $0F, $30    ; mage of player 1: red (robe, outline, face)
+    .byte $0F, $12, $0F, $30    ; player 2: blue
+    .byte $0F, $1A, $0F, $30    ; player 3: green
+    .byte $0F, $27, $0F, $30    ; player 4: orange
