@@ -23,6 +23,7 @@ attr_lo:    .res 2          ; and of its lower row
 .segment "BSS"
 ;; metatiles whose picture still has to be written: row, column (row $FF: free)
 PENDING = 8
+PENDING_ROOM = 48           ; queue bytes in use above which pending metatiles wait
 pend_row:   .res PENDING
 pend_col:   .res PENDING
 mt_row_buf: .res 16         ; the metatiles of the row being drawn
@@ -523,8 +524,8 @@ each:
     lda pend_row,x
     cmp #$FF
     beq next
-    lda vq_len
-    cmp #VQ_SIZE - 20
+    lda vq_len              ; not in a frame that loads a row: vertical blank is short
+    cmp #PENDING_ROOM
     bcs done
     dec pend_budget
     bmi done

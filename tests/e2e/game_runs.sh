@@ -38,12 +38,16 @@ play() {
     while read -r name frame; do
         shots+=(--shot "$frame:shots/$run-$name.png")
     done < <(awk '$1 == "#" && $3 == "at" && $4 == "frame" && $2 != "end" { print $2, $5 }' "$script")
-    "$RUNNER" --frames "$frames" --input "$script" --dump-ram ram.bin "${shots[@]}" >"$run.out" 2>"$run.err"
+    "$RUNNER" --frames "$frames" --input "$script" --dump-ram ram.bin --cycles "${shots[@]}" >"$run.out" 2>"$run.err"
     expect_eq "$run: runner exits 0" "$?" 0
     # the power-on frame polls vertical blank with the NMI off; every later frame has a marker
     expect_eq "$run: only the power-on frame ends by budget" \
         "$(grep -o 'ended by budget.*' "$run.out" | tail -1)" "ended by budget: 0"
     expect_eq "$run: no lag frame" "$(ram lag_count)" 0
+    # the NMI's video work must fit in the console's vertical blank (2,273 CPU cycles)
+    local vblank
+    vblank=$(awk '$3 == "cycles" && $5 == "vblank" && $6 + 0 > m { m = $6 + 0 } END { print m + 0 }' "$run.out")
+    if [ "$vblank" -le 2273 ]; then pass "$run: vertical-blank work at most $vblank cycles"; else fail "$run: vertical-blank work $vblank cycles"; fi
 }
 
 # one player climbs the tier and beats the Cinder Troll
