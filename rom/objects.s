@@ -1281,8 +1281,8 @@ place:
 .endproc
 .export bolt_fire
 
-;; Moves the spells: blocks break or crack, webs burn, enemies are hit. A bolt ends at
-;; what it hits; the charged spell goes through enemies and stone.
+;; Moves the spells: blocks break or crack, enemies are hit. A bolt ends at what it hits;
+;; the charged spell goes through enemies and stone and burns webs away.
 .proc bolts_update
     ldx #NUM_BOLTS - 1
 each:
@@ -1325,6 +1325,9 @@ each:
     cmp #MTT_HARD
     beq hard
     cmp #MTT_WEB
+    bne enemies
+    lda bolt_kind,x         ; a bolt goes through a web; the charged spell burns it away
+    cmp #2
     beq burn
     jmp enemies
 kill:

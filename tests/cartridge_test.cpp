@@ -211,14 +211,16 @@ int replay(Cartridge& cart, const std::string& name, const std::string& mark, in
 
 const int PS_NONE = 0, PS_ALIVE = 1, PS_GHOST = 2;
 
-// whether the driver's voices hold effect `sfx` (and with which pitch)
+// whether the driver's voices hold effect `sfx` (and the highest pitch it has there)
 bool voiceHas(Cartridge& cart, int sfx, int* pitch = nullptr) {
+    bool found = false;
     for (int v = 0; v < 3; v++)
         if (cart.ram("snd_voice_sfx", v) == sfx && cart.ram("snd_voice_time", v) > 0) {
-            if (pitch) *pitch = (signed char)cart.ram("snd_voice_pitch", v);
-            return true;
+            int p = (signed char)cart.ram("snd_voice_pitch", v);
+            if (pitch && (!found || p > *pitch)) *pitch = p;
+            found = true;
         }
-    return false;
+    return found;
 }
 
 TEST(GameRules, TitleLeaveWithBAndCountdownForFour) {
@@ -279,28 +281,72 @@ TEST(GameRules, GhostsComeBackWhenATeammateTouchesThem) {
     EXPECT_EQ(cart.ram("pl_hearts", 1), 1);
 }
 
-TEST(GameRules, EmeraldsInQuickSuccessionRiseInPitch) {
-    // replay the whole solo run watching the pitch of each emerald pickup
+TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheTier) {
+    // the whole solo run, frame by frame, watching what the floors do
     vektest::Recording rec;
     ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/tier1_solo.txt"));
     Cartridge cart;
-    int highest = 0, pickups = 0, lastGems = 0;
+    int highestPitch = 0, pickups = 0, lastGems = 0, webFrames = 0, webSounds = 0, lastHp = 0;
+    bool starShone = false, musicPaused = false, braziers = false, bossHit = false;
+    std::map<int, int> floorMusic;  // floor -> track heard while climbing it
     for (int f = 0; f <= rec.endFrame; f++) {
         auto it = rec.changes.find(f);
         if (it != rec.changes.end())
             for (auto& c : it->second) cart.hold(c.first, c.second);
+        bool webBefore = cart.ram("pl_flags") & 4;
         cart.run();
         int gems = cart.ram("gems", 2) * 100 + cart.ram("gems", 1) * 10 + cart.ram("gems");
         if (gems > lastGems) {
             pickups++;
             int pitch = 0;
             ASSERT_TRUE(voiceHas(cart, 0, &pitch)) << "an emerald without its sound at frame " << f;
-            highest = std::max(highest, pitch);
+            highestPitch = std::max(highestPitch, pitch);
         }
         lastGems = gems;
+        if (cart.ram("pl_flags") & 4) {
+            webFrames++;
+            if (!webBefore && voiceHas(cart, 1)) webSounds++;
+        }
+        starShone |= cart.ram("star_timer") > 0;
+        musicPaused |= (cart.ram("snd_flags") & 2) != 0;
+        braziers |= cart.ram("ckpt_row") != 0xFF && cart.ram("game_state") == 2;
+        int hp = cart.ram("boss_hp");
+        if (hp > 0 && hp < lastHp) bossHit = bossHit || voiceHas(cart, 28);
+        lastHp = hp;
+        if (cart.ram("game_state") == 2) floorMusic[cart.ram("floor_num")] = cart.ram("snd_track");
     }
     EXPECT_GE(pickups, 20);
-    EXPECT_GE(highest, 2) << "emeralds from a chest come in a row: the pitch must rise";
+    EXPECT_GE(highestPitch, 2) << "emeralds in a row: each pickup a step higher";
+    EXPECT_GT(webFrames, 0) << "the climb goes through a web";
+    EXPECT_GT(webSounds, 0) << "getting caught in a web plays effect 1";
+    EXPECT_TRUE(starShone) << "the wishing star";
+    EXPECT_TRUE(musicPaused) << "the music rests while the star's jingle plays";
+    EXPECT_TRUE(braziers) << "a brazier was lit";
+    EXPECT_TRUE(bossHit) << "hitting the troll plays effect 28";
+    EXPECT_EQ(floorMusic[0], 8);
+    EXPECT_EQ(floorMusic[1], 8);
+    EXPECT_EQ(floorMusic[2], 8);
+    EXPECT_EQ(floorMusic[3], 7) << "the boss floor plays the boss music";
+}
+
+TEST(GameRules, HeldBChargesTheStrongSpell) {
+    Cartridge cart;
+    replay(cart, "tier1_solo", "floor1");
+    cart.hold(0, 2);  // B
+    cart.run(2);
+    EXPECT_TRUE(voiceHas(cart, 4)) << "B casts a bolt at once";
+    cart.run(50);
+    int pitch = -1;
+    EXPECT_TRUE(voiceHas(cart, 22, &pitch)) << "fully charged";
+    EXPECT_GT(pitch, 0) << "the charge sound ends higher";
+    EXPECT_GE(cart.ram("pl_charge"), 48);
+    cart.release(0);
+    cart.run(2);
+    bool orb = false;
+    for (int i = 0; i < 8; i++) orb |= cart.ram("bolt_kind", i) == 2;
+    EXPECT_TRUE(orb) << "letting go releases the charged spell";
+    EXPECT_TRUE(voiceHas(cart, 5));
+    EXPECT_EQ(cart.ram("pl_charge"), 0);
 }
 
 TEST(GameRules, SpellsBreakCrackedStoneAndTheEmberOpensTheDoor) {
