@@ -13,6 +13,7 @@
 .import bolts_init, bolts_update, bolts_draw
 .import hud_draw, draw_sprite_text
 
+START_FLOOR  = 0            ; debug switch: the floor the climb starts at (0-3)
 TIER_FLOORS  = 4            ; three floors and the boss floor
 BOSS_FLOOR   = 3
 CAM_MARGIN   = 96           ; the highest mage stays this far below the top of the view
@@ -128,8 +129,9 @@ gems_start:  .res 3         ; the emeralds when the floor started
 done:
     rts
 go:
-    lda #0
+    lda #START_FLOOR
     sta floor_num
+    lda #0
     sta continuing
     jmp floor_start
 .endproc
@@ -842,6 +844,8 @@ done:
 title:
     jmp title_init
 .endproc
+
+.assert START_FLOOR < TIER_FLOORS, error, "START_FLOOR is past the tier"
 
 .segment "RODATA"
 start_dx: .byte 0, 24, <-24, 48    ; the four mages start side by side
