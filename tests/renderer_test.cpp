@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <allegro5/allegro.h>
 
 #include <cstdio>
@@ -502,7 +504,9 @@ namespace {
 // Collects what the renderer logs as a failure into a file of the test's own.
 class ErrorLogCapture {
 public:
-    ErrorLogCapture() : path(std::string(::testing::TempDir()) + "renderer_error.log") {
+    // one file per process: ctest runs these tests side by side
+    ErrorLogCapture()
+        : path(std::string(::testing::TempDir()) + "renderer_error." + std::to_string(getpid()) + ".log") {
         std::remove(path.c_str());
         vek::Util::strncpy0(saved, vek::g_errorLogFileName, sizeof(saved));
         vek::Util::strncpy0(vek::g_errorLogFileName, path.c_str(), sizeof(vek::g_errorLogFileName));
