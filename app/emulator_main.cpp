@@ -4,7 +4,6 @@
 #include <allegro5/allegro_audio.h>
 #include <allegro5/allegro_primitives.h>
 
-#include <climits>
 #include <cstdio>
 
 #include "app/util.h"
@@ -23,9 +22,6 @@
 
 namespace vek {
 
-static const int NO_POSITION = INT_MAX;  // a stored viewport coordinate that means "not known"
-static const int PICTURE_W = 256;
-static const int PICTURE_H = 240;
 
 static const char* const FULLSCREEN_MESSAGE =
     "Switched to Fullscreen mode.\n\nIf you notice any problems,\nyou may have to restart the\n"
@@ -398,7 +394,8 @@ bool EmulatorMain::createDisplay(bool createQueueAndTimers) {
         return false;
     }
     al_set_window_title(_alDisplay, GAME_TITLE);
-    if (_config->fullscreen == 0 && _config->getViewportX() != NO_POSITION && _config->getViewportY() != NO_POSITION)
+    if (_config->fullscreen == 0 && _config->getViewportX() != Config::NO_POSITION &&
+        _config->getViewportY() != Config::NO_POSITION)
         al_set_window_position(_alDisplay, _config->getViewportX(), _config->getViewportY());
 
     if (createQueueAndTimers) {

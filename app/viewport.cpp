@@ -2,9 +2,6 @@
 
 namespace vek {
 
-static const int PICTURE_W = 256;
-static const int PICTURE_H = 240;
-
 ViewportResult computeViewport(int zoom, int displayW, int displayH, int overscanTop, int overscanBottom,
                                int storedW, int storedH) {
     int picH = PICTURE_H - overscanTop - overscanBottom;

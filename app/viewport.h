@@ -2,6 +2,10 @@
 
 namespace vek {
 
+// the console picture, before overscan is cut off
+static const int PICTURE_W = 256;
+static const int PICTURE_H = 240;
+
 // The arithmetic behind the picture's size in the display and the window's place on its
 // monitor, kept apart from the display so that it can be checked on its own.
 
