@@ -615,3 +615,18 @@ TEST_F(RendererTest, PatternsOutsideThePatternTablesAreReadThroughTheMapping) {
     EXPECT_EQ(at(0, 1), RED);
     EXPECT_EQ(at(7, 7), RED);
 }
+
+TEST(RendererFormats, BeforeTheFirstFrameThePictureIsOpaqueBlack) {
+    ASSERT_TRUE(al_init());
+    al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
+    Ppu ppu(nullptr);
+    Renderer renderer(&ppu);
+    ASSERT_NE(renderer.bitmap, nullptr);
+    const int points[][2] = {{0, 0}, {8, 8}, {135, 127}, {271, 263}};
+    for (const auto& pt : points) {
+        unsigned char r, g, b, a;
+        al_unmap_rgba(al_get_pixel(renderer.bitmap, pt[0], pt[1]), &r, &g, &b, &a);
+        EXPECT_EQ(r | g | b, 0) << pt[0] << "," << pt[1];
+        EXPECT_EQ(a, 255) << pt[0] << "," << pt[1];
+    }
+}

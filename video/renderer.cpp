@@ -74,6 +74,12 @@ Renderer::Renderer(nes::Ppu* ppu)
         Util::logErrorF("pixel format not supported (%d)\n", format);
         lockFormat = ALLEGRO_PIXEL_FORMAT_ARGB_8888;
     }
+    // until the console's first frame (the start-up question stops it) the picture is black,
+    // not whatever the new bitmap's memory held
+    ALLEGRO_BITMAP* previous = al_get_target_bitmap();
+    al_set_target_bitmap(bitmap);
+    al_clear_to_color(al_map_rgb(0, 0, 0));
+    al_set_target_bitmap(previous);
 }
 
 Renderer::~Renderer() {
