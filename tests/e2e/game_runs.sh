@@ -38,7 +38,8 @@ play() {
     while read -r name frame; do
         shots+=(--shot "$frame:shots/$run-$name.png")
     done < <(awk '$1 == "#" && $3 == "at" && $4 == "frame" && $2 != "end" { print $2, $5 }' "$script")
-    "$RUNNER" --frames "$frames" --input "$script" --dump-ram ram.bin --cycles "${shots[@]}" >"$run.out" 2>"$run.err"
+    "$RUNNER" --frames "$frames" --input "$script" --dump-ram ram.bin --cycles --sound-log "$run.sound" \
+        "${shots[@]}" >"$run.out" 2>"$run.err"
     expect_eq "$run: runner exits 0" "$?" 0
     # the power-on frame polls vertical blank with the NMI off; every later frame has a marker
     expect_eq "$run: only the power-on frame ends by budget" \
@@ -48,6 +49,19 @@ play() {
     local vblank
     vblank=$(awk '$3 == "cycles" && $5 == "vblank" && $6 + 0 > m { m = $6 + 0 } END { print m + 0 }' "$run.out")
     if [ "$vblank" -le 2273 ]; then pass "$run: vertical-blank work at most $vblank cycles"; else fail "$run: vertical-blank work $vblank cycles"; fi
+}
+
+# heard RUN ENTRY A: the run's sound log holds a call of ENTRY (e.g. 9232) with that A (hex)
+heard() {
+    grep -q "^frame [0-9]* \\\$$2 A=\\\$$3 " "$1.sound"
+}
+# expect_heard RUN WHAT ENTRY A...: each A value reached the driver through ENTRY
+expect_heard() {
+    local run=$1 what=$2 entry=$3 a
+    shift 3
+    for a in "$@"; do
+        if heard "$run" "$entry" "$a"; then pass "$run: $what \$$a heard"; else fail "$run: $what \$$a never heard"; fi
+    done
 }
 
 # one player climbs the tier and beats the Cinder Troll
@@ -61,6 +75,8 @@ if play tier1_solo; then
     gems=$(( $(ram gems 2) * 100 + $(ram gems 1) * 10 + $(ram gems 0) ))
     if [ "$gems" -ge 20 ]; then pass "tier1_solo: emeralds ($gems)"; else fail "tier1_solo: only $gems emeralds"; fi
     expect_eq "tier1_solo: the mysterious music plays" "$(ram snd_track)" 0
+    expect_heard tier1_solo "track" 91C9 05 00 08 06 07
+    expect_heard tier1_solo "effect" 9232 1C 0E 20
 fi
 
 # four players climb the whole tier together
