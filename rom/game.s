@@ -12,9 +12,11 @@
 .import objects_init, objects_update, objects_draw, objects_spawn, obj_spawn
 .import bolts_init, bolts_update, bolts_draw
 .import hud_draw, draw_sprite_text
+.import tier_floor, tier_palette_ptr, tier_card_text, end_card_text, floor_music
+.importzp tier
 
-START_FLOOR  = 0            ; debug switch: the floor the climb starts at (0-3)
-TIER_FLOORS  = 4            ; three floors and the boss floor
+START_TIER   = 0            ; debug switch: the tier the climb starts at (0 to NUM_TIERS - 1)
+START_FLOOR  = 0            ; debug switch: the floor of that tier it starts at (0-3)
 BOSS_FLOOR   = 3
 CAM_MARGIN   = 96           ; the highest mage stays this far below the top of the view
 CAM_SPEED    = 3            ; pixels per frame the view climbs at most
@@ -58,38 +60,21 @@ gems_start:  .res 3         ; the emeralds when the floor started
     sta gems
     sta gems+1
     sta gems+2
-    sta floor_num
     sta star_timer
     sta jingle
+    lda #START_TIER
+    sta tier
+    lda #START_FLOOR
+    sta floor_num
     play_sfx SFX_UNPAUSE
     jmp card_init
 .endproc
 
-;; The tier's card: its name, with the mysterious music.
+;; The tier's card: its number and name, with the mysterious music.
 .proc card_init
     jsr screen_off
     jsr clear_nametables
-    lda #<txt_tier
-    sta ptr0
-    lda #>txt_tier
-    sta ptr0+1
-    lda #>($2000 + 11 * 32 + 13)
-    ldx #<($2000 + 11 * 32 + 13)
-    jsr draw_text
-    lda #<txt_cellars
-    sta ptr0
-    lda #>txt_cellars
-    sta ptr0+1
-    lda #>($2000 + 14 * 32 + 10)
-    ldx #<($2000 + 14 * 32 + 10)
-    jsr draw_text
-    lda #<txt_cellars2
-    sta ptr0
-    lda #>txt_cellars2
-    sta ptr0+1
-    lda #>($2000 + 17 * 32 + 7)
-    ldx #<($2000 + 17 * 32 + 7)
-    jsr draw_text
+    jsr tier_card_text
     lda #<card_palette
     sta ptr0
     lda #>card_palette
@@ -129,8 +114,6 @@ gems_start:  .res 3         ; the emeralds when the floor started
 done:
     rts
 go:
-    lda #START_FLOOR
-    sta floor_num
     lda #0
     sta continuing
     jmp floor_start
@@ -176,11 +159,11 @@ next:
     rts
 .endproc
 
-;; Starts floor floor_num: at its bottom, or at its lit brazier after a continue.
+;; Starts floor floor_num of the tier: at its bottom, or at its lit brazier after a continue.
 .proc floor_start
     jsr screen_off
     ; where the view starts: the bottom, or the brazier 160 pixels from the top of the view
-    ldx floor_num
+    jsr tier_floor
     lda floor_objs_lo,x
     sta ptr0
     lda floor_objs_hi,x
@@ -192,7 +175,7 @@ next:
     sta start_row
     lda ckpt_col
     sta start_col
-:   ldx floor_num
+:   jsr tier_floor
     lda start_row
     jsr floor_load
     jsr find_door
@@ -247,10 +230,7 @@ next:
     dex
     bpl place
 
-    lda #<cellar_palette
-    sta ptr0
-    lda #>cellar_palette
-    sta ptr0+1
+    jsr tier_palette_ptr
     jsr load_palette
     lda #CTRL_NMI | CTRL_SPR_1000
     sta ppu_ctrl
@@ -271,7 +251,7 @@ next:
     sta game_state
     ; the floor's music (started from the transition code); after a continue it picks up
     ; from its loop point (starting it again also ends the game over's fade)
-    ldx floor_num
+    jsr tier_floor
     lda floor_music,x
     jsr music_choose
     jsr music_start2
@@ -713,7 +693,14 @@ next_floor:
     bcs tier_done
     jmp floor_start         ; everyone goes on; ghosts come back
 tier_done:
-    jmp end_init
+    lda tier                ; the next tier's card, or the end
+    cmp #NUM_TIERS - 1
+    bcs :+
+    inc tier
+    lda #0
+    sta floor_num
+    jmp card_init
+:   jmp end_init
 .endproc
 
 ;; Game over: the music fades; a joined player's A continues the floor with full hearts
@@ -783,31 +770,11 @@ continue:
     jmp floor_start
 .endproc
 
-;; After the tier's boss: to be continued, then back to the title.
+;; After the last tier's boss: to be continued, then back to the title.
 .proc end_init
     jsr screen_off
     jsr clear_nametables
-    lda #<txt_end1
-    sta ptr0
-    lda #>txt_end1
-    sta ptr0+1
-    lda #>($2000 + 10 * 32 + 6)
-    ldx #<($2000 + 10 * 32 + 6)
-    jsr draw_text
-    lda #<txt_end2
-    sta ptr0
-    lda #>txt_end2
-    sta ptr0+1
-    lda #>($2000 + 13 * 32 + 6)
-    ldx #<($2000 + 13 * 32 + 6)
-    jsr draw_text
-    lda #<txt_end3
-    sta ptr0
-    lda #>txt_end3
-    sta ptr0+1
-    lda #>($2000 + 18 * 32 + 8)
-    ldx #<($2000 + 18 * 32 + 8)
-    jsr draw_text
+    jsr end_card_text
     lda #<card_palette
     sta ptr0
     lda #>card_palette
@@ -846,6 +813,7 @@ title:
 .endproc
 
 .assert START_FLOOR < TIER_FLOORS, error, "START_FLOOR is past the tier"
+.assert START_TIER < NUM_TIERS, error, "START_TIER is past the spire"
 
 .segment "RODATA"
 start_dx: .byte 0, 24, <-24, 48    ; the four mages start side by side
@@ -853,31 +821,10 @@ start_dx: .byte 0, 24, <-24, 48    ; the four mages start side by side
 ;; what each chest holds, by its behaviour (ember, emeralds, heart, star)
 chest_content: .byte KIND_EMBER, KIND_GEM, KIND_HEART, KIND_STAR
 
-;; music of each floor of the tier
-floor_music: .byte MUS_MARCH, MUS_MARCH, MUS_MARCH, MUS_BOSS
-
-txt_tier:     .byte "TIER 1", TXT_END
-txt_cellars:  .byte "THE CELLARS", TXT_END
-txt_cellars2: .byte "TAKE BACK THE EMBERS", TXT_END
 txt_clear:    .byte "CLEAR!", TXT_END
 txt_over:     .byte "GAME OVER", TXT_END
 txt_continue: .byte "PRESS A", TXT_END
-txt_end1:     .byte "THE CINDER TROLL FALLS", TXT_END
-txt_end2:     .byte "THE FIRST EMBER GLOWS", TXT_END
-txt_end3:     .byte "TO BE CONTINUED", TXT_END
 
 card_palette:
     .byte $0F, $00, $10, $30, $0F, $06, $27, $38, $0F, $00, $10, $30, $0F, $00, $10, $30
     .byte $0F, $16, $0F, $30, $0F, $12, $0F, $30, $0F, $1A, $0F, $30, $0F, $27, $0F, $30
-
-;; the Cellars: the wall, stone, wood and webs, treasure; the four mages' colours. Colour 1
-;; is the bricks' dark teal in every background palette.
-cellar_palette:
-    .byte $0F, $0C, $1B, $17    ; wall: bricks, moss, roots
-    .byte $0F, $0C, $00, $1A    ; stone: shadow, stone, moss
-    .byte $0F, $0C, $17, $37    ; wood: dark, wood, light (webs, metal)
-    .byte $0F, $0C, $2A, $30    ; treasure: dark, green, shine
-    .byte $0F, $16, $0F, $30    ; player 1 red (also hearts, spiders, the troll)
-    .byte $0F, $12, $0F, $30    ; player 2 blue
-    .byte $0F, $1A, $0F, $30    ; player 3 green (also emeralds)
-    .byte $0F, $27, $0F, $30    ; player 4 orange (also ducks, stars, embers, flames)

@@ -1,5 +1,5 @@
-; Objects: the enemies of the floor (ducks, spiders, the Cinder Troll), what comes out of
-; chests (the ember, emeralds, hearts, the wishing star), smoke and brazier flames; and the
+; Objects: the enemies of the floor (ducks, spiders, the tiers' bosses; the Library's kinds
+; are in enemies.s), what comes out of chests (the ember, emeralds, hearts, the wishing star), smoke and brazier flames; and the
 ; mages' spells. Objects come to life from the floor's list as the view reaches their row
 ; and are gone for good once the view leaves them behind.
 ;
@@ -7,17 +7,22 @@
 
 .include "ember.inc"
 
-.importzp cam_y, floor_num, star_timer, jingle, door_row, door_col, gems
+.importzp cam_y, floor_id, star_timer, jingle, door_row, door_col, gems
 .import floor_objs_lo, floor_objs_hi, cam_row
 .import pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_vy, pl_vyf
 .import mage_hurt, gem_collect, open_door, set_metatile, blocks_side
+.import thrower_update, bubble_update, spear_update, burner_update
+.import goat_draw, bubble_draw, spearman_draw, spear_draw, burner_draw
 
 NUM_OBJ   = 10
 NUM_BOLTS = 8
 
 TROLL_HP  = 12
+INKGOAT_HP = 14
 SPIDER_HP = 2
 DUCK_HP   = 1
+GOAT_HP   = 2
+SPEARMAN_HP = 3
 SPIDER_DROP = 56            ; how far below its ceiling a spider drops, in pixels
 SPIDER_HANG = 24            ; frames it waits down there
 DUCK_REST = 150             ; frames a duck flies on before it swoops again
@@ -27,7 +32,8 @@ obj_kind:  .res NUM_OBJ     ; KIND_*
 obj_x:     .res NUM_OBJ
 obj_y:     .res NUM_OBJ
 obj_yh:    .res NUM_OBJ
-obj_ay:    .res NUM_OBJ     ; where it started (ducks return there, spiders hang from it)
+obj_ax:    .res NUM_OBJ     ; where it started (goats and trolls pace about it)
+obj_ay:    .res NUM_OBJ     ; (ducks return there, spiders hang from it)
 obj_ayh:   .res NUM_OBJ
 obj_state: .res NUM_OBJ
 obj_timer: .res NUM_OBJ
@@ -48,18 +54,19 @@ bolt_life:  .res NUM_BOLTS
 pl_sy:      .res NUM_PLAYERS ; screen y of each living mage this frame ($FF: none)
 spawn_keep_x: .res 1
 .export obj_kind, obj_hp, obj_state, bolt_kind
+.export obj_x, obj_y, obj_yh, obj_ax, obj_timer, obj_dir, obj_vx, obj_sy, obj_hurt, pl_sy
 
 .segment "ZEROPAGE"
 olist:      .res 2          ; the floor's object list: row, column, kind; bottom first
 olist_i:    .res 1          ; the next entry to bring to life
 draw_first: .res 1          ; the object drawn first this frame (turns, so that a full
                             ; sprite page leaves out a different one each frame)
-boss_hp:    .res 1          ; the Cinder Troll's hearts left (0: none on the floor)
+boss_hp:    .res 1          ; the floor's boss's hearts left (0: none on the floor)
 .exportzp boss_hp
 
 .segment "CODE2"
 
-;; Empties the objects and points at floor floor_num's list, past what lies below the view.
+;; Empties the objects and points at floor floor_id's list, past what lies below the view.
 .proc objects_init
     ldx #NUM_OBJ - 1
     lda #KIND_NONE
@@ -67,7 +74,7 @@ boss_hp:    .res 1          ; the Cinder Troll's hearts left (0: none on the flo
     dex
     bpl :-
     sta boss_hp
-    ldx floor_num
+    ldx floor_id
     lda floor_objs_lo,x
     sta olist
     lda floor_objs_hi,x
@@ -158,6 +165,7 @@ free:
     sta obj_kind,y
     lda t0
     sta obj_x,y
+    sta obj_ax,y
     lda t1
     sta obj_y,y
     sta obj_ay,y
@@ -174,8 +182,10 @@ free:
     ldx t3
     lda kind_hp,x
     sta obj_hp,y
-    cpx #KIND_TROLL         ; the troll stands on the floor below its cell
-    bne :+
+    lda kind_flags,x        ; a boss stands on the floor below its cell
+    and #KF_BOSS
+    beq :+
+    lda obj_hp,y
     sta boss_hp
     lda obj_y,y
     sec
@@ -384,23 +394,55 @@ each:
     beq done
     bne next
 hurt:
-    stx t7
-    tya
-    tax
-    jsr mage_hurt
-    txa
-    tay
-    ldx t7
+    jsr hurt_mage
+    sty t6
+    ldy obj_kind,x          ; a bubble or a spear is spent on the mage it hits
+    lda kind_flags,y
+    ldy t6
+    and #KF_FRAGILE
+    bne pop
 next:
     dey
     bpl each
 done:
+    rts
+pop:
+    lda #KIND_PUFF
+    sta obj_kind,x
+    lda #0
+    sta obj_timer,x
+    rts
+.endproc
+
+;; Any touch of object X hurts: every living mage touching it loses a heart.
+.proc touch_hurts
+    ldy #NUM_PLAYERS - 1
+:   jsr touches
+    bcc :+
+    jsr hurt_mage
+:   dey
+    bpl :--
+    rts
+.endproc
+
+;; mage Y loses a heart (keeps X, Y)
+.proc hurt_mage
+    stx t7
+    sty t6
+    ldx t6
+    jsr mage_hurt
+    ldy t6
+    ldx t7
     rts
 .endproc
 
 ;; Object X takes A points of damage: it flashes, or it goes up in smoke.
 .proc obj_damage
     sta t5
+    ldy obj_kind,x          ; fire goes out at a spell's touch
+    lda kind_flags,y
+    and #KF_FIRE
+    bne douse
     lda obj_hp,x
     sec
     sbc t5
@@ -409,9 +451,9 @@ done:
     sta obj_hp,x
     lda #16
     sta obj_hurt,x
-    lda obj_kind,x
-    cmp #KIND_TROLL
-    beq boss
+    lda kind_flags,y
+    and #KF_BOSS
+    bne boss
     play_sfx SFX_DAMAGE_ENEMY
     rts
 boss:
@@ -419,13 +461,20 @@ boss:
     sta boss_hp
     play_sfx SFX_BOSS_DAMAGE
     rts
+douse:
+    lda #KIND_PUFF
+    sta obj_kind,x
+    lda #0
+    sta obj_timer,x
+    play_sfx SFX_EXTINGUISH
+    rts
 dead:
-    lda obj_kind,x
-    cmp #KIND_TROLL
-    bne :+
+    lda kind_flags,y
+    and #KF_BOSS
+    beq :+
     lda #0
     sta boss_hp
-    lda obj_x,x             ; the troll lets the ember go
+    lda obj_x,x             ; the boss lets the ember go
     clc
     adc #8
     sta t0
@@ -660,20 +709,34 @@ offset:
     rts
 .endproc
 
-;; The Cinder Troll walks towards the mages, winds up, dashes across the hall until it hits
-;; a wall, and stands dazed for a moment. Hurt, it winds up quicker.
-.proc troll_update
-    jsr enemy_touch
+BOSS_TROLL   = 0            ; the bosses' rows in the boss tables
+BOSS_INKGOAT = 1
+BLOW_GAP     = 24           ; frames between a boss's bubbles
+
+;; The bosses walk towards the mages, wind up, dash across the hall until they hit a wall,
+;; and stand dazed for a moment; hurt, they walk less between dashes. The Ink Goat blows a
+;; volley of bubbles before each wind-up. (states: 0 walk, 1 wind up, 2 dash, 3 dazed,
+;; 4 blow)
+.proc boss_update
     lda obj_kind,x
-    cmp #KIND_TROLL
+    pha
+    jsr enemy_touch
+    pla
+    cmp obj_kind,x
     beq :+
     jmp object_done
-:   lda obj_state,x
+:   jsr boss_row
+    sty t4
+    lda obj_state,x
     beq walk
     cmp #1
     beq windup
     cmp #2
     beq dash
+    cmp #4
+    bne dazed_wait
+    jmp blow
+dazed_wait:
     ; 3: dazed
     dec obj_timer,x
     bne done
@@ -722,13 +785,21 @@ windup:
     jmp object_done
 walk:
     inc obj_timer,x
+    ldy t4
     lda obj_hp,x            ; hurt: shorter walks between dashes
-    cmp #TROLL_HP / 2 + 1
+    cmp boss_half,y
     lda #110
     bcs :+
     lda #60
 :   cmp obj_timer,x
     bcs step
+    lda boss_blow_time,y    ; a volley of bubbles first
+    beq wind
+    sta obj_timer,x
+    lda #4
+    sta obj_state,x
+    jmp object_done
+wind:
     lda #1
     sta obj_state,x
     lda #50
@@ -752,13 +823,58 @@ step:
     bcc face
     dec obj_x,x
 face:
+    jsr face_mage
+    jmp object_done
+blow:
+    ; a bubble from the mouth every BLOW_GAP frames, then the wind-up
+    dec obj_timer,x
+    beq wind
+    lda obj_timer,x
+    cmp #BLOW_GAP / 2
+    bcc :+
+    jsr face_mage
+:   lda obj_timer,x
+    ldy #BLOW_GAP
+    jsr divides
+    bne :+
+    lda #KIND_BUBBLE
+    ldy #8
+    jsr shoot
+:   jmp object_done
+.endproc
+
+;; Y := boss X's row in the boss tables
+.proc boss_row
+    ldy #BOSS_TROLL
+    lda obj_kind,x
+    cmp #KIND_TROLL
+    beq :+
+    ldy #BOSS_INKGOAT
+:   rts
+.endproc
+
+;; Z set when A is a multiple of Y (A below 256; keeps X)
+.proc divides
+    sty t5
+:   cmp t5
+    bcc :+
+    sbc t5
+    bne :-
+:   cmp #0
+    rts
+.endproc
+
+;; Object X turns towards a living mage on the screen. Carry clear: there is one, and Y is
+;; that mage; carry set: none.
+.proc face_mage
     ldy #NUM_PLAYERS - 1
 :   lda pl_sy,y
     cmp #$FF
     bne :+
     dey
     bpl :-
-    jmp object_done
+    sec
+    rts
 :   lda pl_x,y
     sec
     sbc #8
@@ -767,8 +883,43 @@ face:
     bcs :+
     lda #$40
 :   sta obj_dir,x
-    jmp object_done
+    clc
+    rts
 .endproc
+
+;; Object X lets fly an object of kind A (a bubble, a spear) from its front, Y pixels below
+;; its top, the way it faces, with the kind's sound. Keeps X.
+.proc shoot
+    sta t3
+    tya
+    clc
+    adc obj_y,x
+    sta t1
+    lda obj_yh,x
+    adc #0
+    sta t2
+    ldy obj_kind,x
+    lda kind_width,y        ; right: from its front edge; left: 16 pixels out
+    sec
+    sbc #8
+    ldy obj_dir,x
+    beq :+
+    lda #<-12
+:   clc
+    adc obj_x,x
+    sta t0
+    lda t3
+    jsr obj_spawn
+    bcs done
+    lda obj_dir,x
+    sta obj_dir,y
+    ldy t3
+    lda shot_sfx - KIND_BUBBLE,y
+    jsr sfx_play
+done:
+    rts
+.endproc
+.export face_mage, shoot, touch_hurts, enemy_touch, object_done, obj_spawn, draw_obj_ms, walk_x
 
 ;; The ember rises out of its chest, then flies to the exit door and opens it.
 .proc ember_update
@@ -1084,26 +1235,45 @@ body:
     jmp draw_obj_ms
 .endproc
 
-.proc troll_draw
-    lda obj_hp,x            ; badly hurt, it glows
-    cmp #TROLL_HP / 2 + 1
-    lda #0
+;; a boss: its walk (two steps), wind-up (shaking), dash and blow pictures; badly hurt, it
+;; shows it in another palette
+.proc boss_draw
+    jsr boss_row
+    lda obj_hp,x
+    cmp boss_half,y
+    lda boss_pal,y
     bcs :+
-    lda #3
+    lda boss_pal_hurt,y
 :   sta t3
+    tya
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t4                  ; the boss's row of pictures
     lda obj_state,x
     cmp #1
     beq windup
-    cmp #2
-    beq dash
-    lda obj_x,x
+    cmp #4
+    bne :+
+    lda #8                  ; blowing
+    bne pick
+:   cmp #2
+    bne :+
+    lda #6                  ; dashing
+    bne pick
+:   lda obj_x,x             ; walking (and dazed)
     and #8
-    beq :+
-    ldy #<ms_troll_walk1
-    lda #>ms_troll_walk1
-    jmp draw_obj_ms
-:   ldy #<ms_troll_walk2
-    lda #>ms_troll_walk2
+    lsr a
+    lsr a
+pick:
+    ora t4
+    tay
+    lda boss_ms+1,y
+    pha
+    lda boss_ms,y
+    tay
+    pla
     jmp draw_obj_ms
 windup:
     lda frame_count         ; shakes while winding up
@@ -1113,12 +1283,12 @@ windup:
     jsr :+
     dec obj_x,x
     rts
-:   ldy #<ms_troll_windup
-    lda #>ms_troll_windup
-    jmp draw_obj_ms
-dash:
-    ldy #<ms_troll_dash
-    lda #>ms_troll_dash
+:   ldy t4
+    lda boss_ms+4+1,y
+    pha
+    lda boss_ms+4,y
+    tay
+    pla
     jmp draw_obj_ms
 .endproc
 
@@ -1374,10 +1544,12 @@ enemies:
     ldy #NUM_OBJ - 1
 obj:
     lda obj_kind,y
-    cmp #KIND_DUCK
-    bcc obj_next
-    cmp #KIND_TROLL + 1
-    bcs obj_next
+    stx t6
+    tax
+    lda kind_flags,x
+    ldx t6
+    and #KF_SHOOT
+    beq obj_next
     lda obj_hurt,y
     bne obj_next
     lda obj_sy,y
@@ -1532,25 +1704,65 @@ next:
 .export bolts_init, bolts_update, bolts_draw
 
 .segment "RODATA"
-;; per kind (KIND_*): the routines (address minus one, for RTS), health, and the box that
-;; touches (x, y offsets from the top-left, width, height)
+;; per kind (KIND_*): the routines (address minus one, for RTS), health, what it is
+;; (KF_*), its width in pixels, and the box that touches (x, y offsets from the top-left,
+;; width, height; a negative y reaches above the object's cell)
+KF_SHOOT   = $01            ; spells hit it
+KF_FRAGILE = $02            ; spent on the mage it hurts
+KF_BOSS    = $04            ; the floor's boss: stands on the floor, holds the ember
+KF_FIRE    = $08            ; a spell puts it out
 kind_update:
-    .word object_done - 1, duck_update - 1, spider_update - 1, troll_update - 1
+    .word object_done - 1, duck_update - 1, spider_update - 1, boss_update - 1
     .word ember_update - 1, item_update - 1, item_update - 1, item_update - 1
     .word puff_update - 1, flame_update - 1
+    .word thrower_update - 1, bubble_update - 1, thrower_update - 1, spear_update - 1
+    .word burner_update - 1, burner_update - 1, burner_update - 1, boss_update - 1
 kind_draw:
-    .word no_draw - 1, duck_draw - 1, spider_draw - 1, troll_draw - 1
+    .word no_draw - 1, duck_draw - 1, spider_draw - 1, boss_draw - 1
     .word ember_draw - 1, item_draw - 1, item_draw - 1, item_draw - 1
     .word puff_draw - 1, flame_draw - 1
-kind_hp:  .byte 0, DUCK_HP, SPIDER_HP, TROLL_HP, 0, 0, 0, 0, 0, 0
-box_x:    .byte 0, 2, 2, 4, 0, 0, 0, 0, 0, 0
-box_y:    .byte 0, 4, 2, 4, 0, 0, 0, 0, 0, 0
-box_w:    .byte 1, 12, 12, 24, 16, 8, 8, 8, 1, 1
-box_h:    .byte 1, 10, 12, 28, 16, 8, 8, 8, 1, 1
+    .word goat_draw - 1, bubble_draw - 1, spearman_draw - 1, spear_draw - 1
+    .word burner_draw - 1, burner_draw - 1, burner_draw - 1, boss_draw - 1
+;          none duck     spider     troll    ember gem heart star puff flame
+;          goat bubble spearman spear jet torch spark inkgoat
+kind_hp:   .byte 0, DUCK_HP, SPIDER_HP, TROLL_HP, 0, 0, 0, 0, 0, 0
+           .byte GOAT_HP, 1, SPEARMAN_HP, 1, 1, 1, 1, INKGOAT_HP
+kind_flags: .byte 0, KF_SHOOT, KF_SHOOT, KF_SHOOT | KF_BOSS, 0, 0, 0, 0, 0, 0
+           .byte KF_SHOOT, KF_SHOOT | KF_FRAGILE, KF_SHOOT, KF_FRAGILE
+           .byte KF_SHOOT | KF_FIRE, KF_SHOOT | KF_FIRE, 0, KF_SHOOT | KF_BOSS
+kind_width: .byte 16, 16, 16, 32, 16, 8, 8, 8, 16, 16
+           .byte 16, 16, 16, 16, 16, 16, 16, 32
+box_x:     .byte 0, 2, 2, 4, 0, 0, 0, 0, 0, 0
+           .byte 2, 2, 3, 0, 3, 4, 3, 4
+box_y:     .byte 0, 4, 2, 4, 0, 0, 0, 0, 0, 0
+           .byte 2, 2, 2, 3, <-16, <-6, 3, 4
+box_w:     .byte 1, 12, 12, 24, 16, 8, 8, 8, 1, 1
+           .byte 12, 12, 10, 16, 10, 8, 10, 24
+box_h:     .byte 1, 10, 12, 28, 16, 8, 8, 8, 1, 1
+           .byte 12, 12, 13, 2, 32, 14, 10, 26
+.assert box_h - box_w = KIND_COUNT, error, "a kind is missing from the kind tables"
+
+;; the bosses (BOSS_*): health below which they hurry, their palettes, how long the volley
+;; of bubbles before a wind-up lasts, and their pictures: walk, walk, wind-up, dash, blow
+;;               troll                   Ink Goat
+boss_half:      .byte TROLL_HP / 2 + 1,  INKGOAT_HP / 2 + 1
+boss_pal:       .byte 0,                 1
+boss_pal_hurt:  .byte 3,                 0
+boss_blow_time: .byte 0,                 3 * BLOW_GAP + 1
+boss_ms:
+    .addr ms_troll_walk1, ms_troll_walk2, ms_troll_windup, ms_troll_dash, ms_troll_walk1
+    .addr 0, 0, 0
+    .addr ms_inkgoat, ms_inkgoat, ms_inkgoat_charge, ms_inkgoat_charge, ms_inkgoat
+    .addr 0, 0, 0
+
+;; the sound of what a kind lets fly (bubble, -, spear)
+shot_sfx: .byte SFX_GOAT_BUBBLE, 0, SFX_TROLL_SPEAR
 
 ;; the floor map's object kinds (ENT_*) as object kinds; 0: not an object
 ent_kind: .byte 0, KIND_DUCK, KIND_SPIDER, KIND_TROLL
+          .byte KIND_GOAT, KIND_SPEARMAN, KIND_JET, KIND_TORCH, KIND_SPARK, KIND_INKGOAT
 .assert ENT_START = 0 && ENT_DUCK = 1 && ENT_SPIDER = 2 && ENT_TROLL = 3, error, "ent_kind is out of step"
+.assert ENT_GOAT = 4 && ENT_INKGOAT = 9, error, "ent_kind is out of step"
 
 item_pal:  .byte 2, 0, 3    ; emerald, heart, star
 item_tile: .byte TILE_GEM, TILE_HEART, TILE_WISHSTAR

@@ -244,7 +244,7 @@ TEST(GameRules, TitleLeaveWithBAndCountdownForFour) {
 
 TEST(GameRules, LatecomerJoinsAtTheFloorStart) {
     Cartridge cart;
-    replay(cart, "tier1_solo", "floor1");
+    replay(cart, "spire_solo", "floor1");
     ASSERT_EQ(cart.ram("game_state"), 2);
     EXPECT_EQ(cart.ram("pl_state", 2), PS_NONE);
     cart.tap(2, A);
@@ -281,14 +281,16 @@ TEST(GameRules, GhostsComeBackWhenATeammateTouchesThem) {
     EXPECT_EQ(cart.ram("pl_hearts", 1), 1);
 }
 
-TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheTier) {
+TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheSpire) {
     // the whole solo run, frame by frame, watching what the floors do
     vektest::Recording rec;
-    ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/tier1_solo.txt"));
+    ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/spire_solo.txt"));
     Cartridge cart;
     int highestPitch = 0, pickups = 0, lastGems = 0, webFrames = 0, webSounds = 0, lastHp = 0;
-    bool starShone = false, musicPaused = false, braziers = false, bossHit = false;
-    std::map<int, int> floorMusic;  // floor -> track heard while climbing it
+    bool starShone = false, musicPaused = false, braziers = false;
+    std::map<int, int> floorMusic;  // floor of the spire (tier * 4 + floor) -> track heard on it
+    std::map<int, int> bossHits;    // tier -> hits its boss took with effect 28
+    std::map<int, bool> bossBeaten; // tier -> its boss beaten, the ember let go
     for (int f = 0; f <= rec.endFrame; f++) {
         auto it = rec.changes.find(f);
         if (it != rec.changes.end())
@@ -310,10 +312,12 @@ TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheTier) {
         starShone |= cart.ram("star_timer") > 0;
         musicPaused |= (cart.ram("snd_flags") & 2) != 0;
         braziers |= cart.ram("ckpt_row") != 0xFF && cart.ram("game_state") == 2;
-        int hp = cart.ram("boss_hp");
-        if (hp > 0 && hp < lastHp) bossHit = bossHit || voiceHas(cart, 28);
+        int hp = cart.ram("boss_hp"), tier = cart.ram("tier");
+        if (hp < lastHp && voiceHas(cart, 28)) bossHits[tier]++;
+        if (hp == 0 && lastHp > 0)
+            for (int i = 0; i < 10; i++) bossBeaten[tier] = bossBeaten[tier] || cart.ram("obj_kind", i) == 4;
         lastHp = hp;
-        if (cart.ram("game_state") == 2) floorMusic[cart.ram("floor_num")] = cart.ram("snd_track");
+        if (cart.ram("game_state") == 2) floorMusic[tier * 4 + cart.ram("floor_num")] = cart.ram("snd_track");
     }
     EXPECT_GE(pickups, 20);
     EXPECT_GE(highestPitch, 2) << "emeralds in a row: each pickup a step higher";
@@ -322,16 +326,18 @@ TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheTier) {
     EXPECT_TRUE(starShone) << "the wishing star";
     EXPECT_TRUE(musicPaused) << "the music rests while the star's jingle plays";
     EXPECT_TRUE(braziers) << "a brazier was lit";
-    EXPECT_TRUE(bossHit) << "hitting the troll plays effect 28";
-    EXPECT_EQ(floorMusic[0], 8);
-    EXPECT_EQ(floorMusic[1], 8);
-    EXPECT_EQ(floorMusic[2], 8);
-    EXPECT_EQ(floorMusic[3], 7) << "the boss floor plays the boss music";
+    // the Cellars march, the Library is heroic; boss floors play the boss music
+    const int music[8] = {8, 8, 8, 7, 1, 1, 1, 7};
+    for (int floor = 0; floor < 8; floor++) EXPECT_EQ(floorMusic[floor], music[floor]) << "floor " << floor;
+    for (int tier = 0; tier < 2; tier++) {
+        EXPECT_GE(bossHits[tier], 6) << "tier " << tier + 1 << "'s boss takes its hits with effect 28";
+        EXPECT_TRUE(bossBeaten[tier]) << "tier " << tier + 1 << "'s boss lets the ember go";
+    }
 }
 
 TEST(GameRules, HeldBChargesTheStrongSpell) {
     Cartridge cart;
-    replay(cart, "tier1_solo", "floor1");
+    replay(cart, "spire_solo", "floor1");
     cart.hold(0, 2);  // B
     cart.run(2);
     EXPECT_TRUE(voiceHas(cart, 4)) << "B casts a bolt at once";
@@ -352,7 +358,7 @@ TEST(GameRules, HeldBChargesTheStrongSpell) {
 TEST(GameRules, SpellsBreakCrackedStoneAndTheEmberOpensTheDoor) {
     Cartridge cart;
     // floor 2's chest room is walled off by cracked stone (row 4, column 10)
-    replay(cart, "tier1_solo", "chest2");
+    replay(cart, "spire_solo", "chest2");
     ASSERT_EQ(cart.ram("floor_num"), 1);
     const int slot = (4 % 32) * 16 + 10;
     EXPECT_EQ(cart.nes->cpu->ram[(cart.addr("cmap") + slot) & 0x7FF], 0) << "the bolt left the wall behind";
@@ -365,6 +371,121 @@ TEST(GameRules, SpellsBreakCrackedStoneAndTheEmberOpensTheDoor) {
     EXPECT_NE(door, 0);
 }
 
+// ---------------------------------------------------------------------------
+// The Library's enemies and hazards, on its first floor: shots and fire set in the floor's
+// object slots beside the mage, as the goats, trolls and jets there make them
+
+const int B = 2;
+const int KIND_PUFF = 8, KIND_BUBBLE = 11, KIND_SPEAR = 13, KIND_JET = 14;
+
+struct Library {
+    Cartridge cart;
+    Library() {
+        replay(cart, "spire_solo", "t2floor1");
+        EXPECT_EQ(cart.ram("tier"), 1);
+        EXPECT_EQ(cart.ram("game_state"), 2);
+    }
+    void poke(const std::string& label, int index, int value) {
+        cart.nes->cpu->ram[(cart.addr(label) + index) & 0x7FF] = (unsigned char)value;
+    }
+    int find(int kind) {
+        for (int i = 0; i < 10; i++)
+            if (cart.ram("obj_kind", i) == kind) return i;
+        return -1;
+    }
+    // an object of `kind` in a free slot, dx pixels across from mage 1 and dy down, moving
+    // right (or left), returned as its slot
+    int place(int kind, int dx, int dy, bool right) {
+        int slot = find(0);
+        EXPECT_GE(slot, 0);
+        int y = (cart.ram("pl_y") | cart.ram("pl_yh") << 8) + dy;
+        poke("obj_kind", slot, kind);
+        poke("obj_x", slot, cart.ram("pl_x") + dx);
+        poke("obj_y", slot, y & 0xFF);
+        poke("obj_yh", slot, y >> 8);
+        poke("obj_ax", slot, cart.ram("pl_x") + dx);
+        for (const char* zero : {"obj_state", "obj_timer", "obj_hurt", "obj_vx"}) poke(zero, slot, 0);
+        poke("obj_hp", slot, 1);
+        poke("obj_dir", slot, right ? 0 : 0x40);
+        return slot;
+    }
+    // runs until the mage's blinking after a hit is over
+    void recover() {
+        for (int i = 0; i < 300 && cart.ram("pl_blink") != 0; i++) cart.run();
+    }
+    int hearts() { return cart.ram("pl_hearts"); }
+};
+
+TEST(LibraryRules, ABubbleHurtsOnTouchAndASpellPopsIt) {
+    Library lib;
+    int hearts = lib.hearts();
+    // drifting at the mage: a heart lost, the bubble spent
+    int slot = lib.place(KIND_BUBBLE, -28, 0, true);
+    lib.cart.run(60);
+    EXPECT_EQ(lib.hearts(), hearts - 1);
+    EXPECT_NE(lib.cart.ram("obj_kind", slot), KIND_BUBBLE);
+    lib.recover();
+    // a bolt the mage casts towards it pops it before it arrives
+    hearts = lib.hearts();
+    lib.cart.tap(0, LEFT, 1);
+    slot = lib.place(KIND_BUBBLE, -56, 0, true);
+    lib.cart.tap(0, B, 2);
+    lib.cart.run(20);
+    EXPECT_EQ(lib.cart.ram("obj_kind", slot), KIND_PUFF) << "popped";
+    lib.cart.run(60);
+    EXPECT_EQ(lib.hearts(), hearts);
+}
+
+TEST(LibraryRules, ASpearHitsAStandingMageAndMissesAJumpingOne) {
+    Library lib;
+    int hearts = lib.hearts();
+    int slot = lib.place(KIND_SPEAR, -64, 5, true);
+    lib.cart.run(30);
+    EXPECT_EQ(lib.hearts(), hearts - 1) << "standing in its line";
+    EXPECT_NE(lib.cart.ram("obj_kind", slot), KIND_SPEAR) << "spent on the mage";
+    lib.recover();
+    // the same throw, jumped: it flies on underneath and on to the wall
+    hearts = lib.hearts();
+    int from = lib.cart.ram("pl_x") - 64;
+    slot = lib.place(KIND_SPEAR, -64, 5, true);
+    lib.cart.run(8);
+    lib.cart.hold(0, A);
+    int furthest = 0;
+    for (int i = 0; i < 40 && lib.cart.ram("obj_kind", slot) == KIND_SPEAR; i++) {
+        lib.cart.run();
+        furthest = std::max(furthest, lib.cart.ram("obj_x", slot));
+    }
+    lib.cart.release(0);
+    lib.cart.run(30);
+    EXPECT_EQ(lib.hearts(), hearts) << "jumped over";
+    EXPECT_GT(furthest, lib.cart.ram("pl_x") + 16) << "past the mage (thrown from " << from << ")";
+}
+
+TEST(LibraryRules, AFlameJetBurnsOnItsRhythmAndASpellPutsItOut) {
+    Library lib;
+    // the jet beside the start: harmless while it rests, burning when it burns
+    int jet = lib.find(KIND_JET);
+    ASSERT_GE(jet, 0);
+    auto standIn = [&](int phase) {
+        for (int i = 0; i < 400 && lib.cart.ram("obj_state", jet) != phase; i++) lib.cart.run();
+        lib.poke("pl_x", 0, lib.cart.ram("obj_x", jet));
+        lib.cart.run(2);
+    };
+    int hearts = lib.hearts();
+    standIn(0);
+    EXPECT_EQ(lib.hearts(), hearts) << "the jet rests";
+    standIn(2);
+    EXPECT_EQ(lib.hearts(), hearts - 1) << "in the flame";
+    lib.recover();
+    // from a step away, facing it, one bolt puts it out for good
+    lib.poke("pl_x", 0, lib.cart.ram("obj_x", jet) + 48);
+    lib.cart.tap(0, LEFT, 1);
+    lib.cart.tap(0, B, 2);
+    lib.cart.run(12);
+    EXPECT_TRUE(voiceHas(lib.cart, 13)) << "put out with effect 13";
+    EXPECT_EQ(lib.find(KIND_JET), -1);
+}
+
 // The recorded runs of tests/data/runs (made with tools/autoplay from the .plan files beside
 // them), replayed instruction by instruction: every frame ends at its marker, the main loop
 // always finishes before the vertical blank, and the pictures of the marked moments are kept.
@@ -375,7 +496,7 @@ TEST_P(RecordedRun, KeepsTheFrameBudget) {
     std::string name = GetParam();
     ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/" + name + ".txt"));
     Cartridge cart;
-    int worstFrame = 0;
+    int worstFrame = 0, lastGems = 0;
     for (int f = 0; f <= rec.endFrame; f++) {
         auto it = rec.changes.find(f);
         if (it != rec.changes.end())
@@ -387,8 +508,27 @@ TEST_P(RecordedRun, KeepsTheFrameBudget) {
         }
         if (cart.worstWork > before) worstFrame = f;
         auto mark = rec.marks.find(f + 1);
-        if (mark != rec.marks.end())
-            vektest::savePicture(vektest::shotPath(name + "-" + mark->second + ".png"), cart.picture());
+        if (mark == rec.marks.end()) continue;
+        vektest::savePicture(vektest::shotPath(name + "-" + mark->second + ".png"), cart.picture());
+        // the end of every floor ("clearN" in the Cellars, "t2clearN" in the Library): the
+        // floor and tier it was, every mage through the door with hearts, emeralds kept
+        int tier = 0, floor = 0;
+        if (sscanf(mark->second.c_str(), "clear%d", &floor) != 1 &&
+            sscanf(mark->second.c_str(), "t%dclear%d", &tier, &floor) == 2)
+            tier--;
+        if (floor == 0) continue;
+        EXPECT_EQ(cart.ram("game_state"), 3) << mark->second;
+        EXPECT_EQ(cart.ram("tier"), tier) << mark->second;
+        EXPECT_EQ(cart.ram("floor_num"), floor - 1) << mark->second;
+        for (int p = 0; p < 4; p++)
+            if (cart.ram("pl_state", p) != PS_NONE) {
+                EXPECT_EQ(cart.ram("pl_state", p), 3) << mark->second << ": mage " << p + 1 << " went through";
+                EXPECT_GE(cart.ram("pl_hearts", p), 1) << mark->second;
+            }
+        int gems = cart.ram("gems", 2) * 100 + cart.ram("gems", 1) * 10 + cart.ram("gems");
+        if (floor < 4) EXPECT_GT(gems, lastGems) << mark->second << ": emeralds picked up on the floor";
+        EXPECT_GE(gems, lastGems) << mark->second << ": emeralds kept";
+        lastGems = gems;
     }
     EXPECT_EQ(cart.ram("lag_count"), 0) << "the main loop missed a vertical blank";
     EXPECT_LE(cart.worstWork, MAIN_LOOP_LIMIT) << "at frame " << worstFrame;
@@ -396,6 +536,7 @@ TEST_P(RecordedRun, KeepsTheFrameBudget) {
            name.c_str(), rec.endFrame + 1, cart.worstWork, worstFrame, MAIN_LOOP_LIMIT);
 }
 
-INSTANTIATE_TEST_SUITE_P(Game, RecordedRun, ::testing::Values("tier1_solo", "tier1_four", "floor1_four", "game_over"));
+INSTANTIATE_TEST_SUITE_P(Game, RecordedRun,
+                         ::testing::Values("spire_solo", "spire_four", "floor1_four", "game_over", "tier2_over"));
 
 }  // namespace

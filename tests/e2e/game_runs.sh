@@ -64,28 +64,33 @@ expect_heard() {
     done
 }
 
-# one player climbs the tier and beats the Cinder Troll
-if play tier1_solo; then
-    expect_eq "tier1_solo: the card after the tier's boss" "$(ram game_state)" 5
-    expect_eq "tier1_solo: past the boss floor" "$(ram floor_num)" 4
-    expect_eq "tier1_solo: the troll is beaten" "$(ram boss_hp)" 0
-    expect_eq "tier1_solo: the mage went through the last door" "$(ram pl_state 0)" 3
+# one player climbs the Cellars and the Library and beats both bosses
+if play spire_solo; then
+    expect_eq "spire_solo: the card after the last boss" "$(ram game_state)" 5
+    expect_eq "spire_solo: the Library" "$(ram tier)" 1
+    expect_eq "spire_solo: past the boss floor" "$(ram floor_num)" 4
+    expect_eq "spire_solo: the Ink Goat is beaten" "$(ram boss_hp)" 0
+    expect_eq "spire_solo: the mage went through the last door" "$(ram pl_state 0)" 3
     hearts=$(ram pl_hearts 0)
-    if [ "$hearts" -ge 1 ]; then pass "tier1_solo: hearts left ($hearts)"; else fail "tier1_solo: no hearts left"; fi
+    if [ "$hearts" -ge 1 ]; then pass "spire_solo: hearts left ($hearts)"; else fail "spire_solo: no hearts left"; fi
     gems=$(( $(ram gems 2) * 100 + $(ram gems 1) * 10 + $(ram gems 0) ))
-    if [ "$gems" -ge 20 ]; then pass "tier1_solo: emeralds ($gems)"; else fail "tier1_solo: only $gems emeralds"; fi
-    expect_eq "tier1_solo: the mysterious music plays" "$(ram snd_track)" 0
-    expect_heard tier1_solo "track" 91C9 05 00 08 06 07
-    expect_heard tier1_solo "effect" 9232 1C 0E 20
+    if [ "$gems" -ge 40 ]; then pass "spire_solo: emeralds ($gems)"; else fail "spire_solo: only $gems emeralds"; fi
+    expect_eq "spire_solo: the mysterious music plays" "$(ram snd_track)" 0
+    # the title, the cards, the Cellars' march, the Library's heroic music, fanfare, boss
+    expect_heard spire_solo "track" 91C9 05 00 08 01 06 07
+    # boss hit, dash, wind-up; the Library's fire put out, bubbles, spears, sparks
+    expect_heard spire_solo "effect" 9232 1C 0E 20 0D 12 13 1E
 fi
 
-# four players climb the whole tier together
-if play tier1_four; then
-    expect_eq "tier1_four: the card after the tier's boss" "$(ram game_state)" 5
-    expect_eq "tier1_four: the troll is beaten" "$(ram boss_hp)" 0
+# four players climb both tiers together
+if play spire_four; then
+    expect_eq "spire_four: the card after the last boss" "$(ram game_state)" 5
+    expect_eq "spire_four: the Library" "$(ram tier)" 1
+    expect_eq "spire_four: the Ink Goat is beaten" "$(ram boss_hp)" 0
     for p in 0 1 2 3; do
-        expect_eq "tier1_four: mage $((p + 1)) went through the last door" "$(ram pl_state $p)" 3
+        expect_eq "spire_four: mage $((p + 1)) went through the last door" "$(ram pl_state $p)" 3
     done
+    expect_heard spire_four "effect" 9232 1C 0D 12 13 1E
 fi
 
 # four players climb the first floor together
@@ -106,6 +111,18 @@ if play game_over; then
     expect_eq "game_over: three hearts" "$(ram pl_hearts 0)" 3
     expect_eq "game_over: the emeralds it started the floor with" "$(ram gems 0)$(ram gems 1)$(ram gems 2)" 000
     expect_eq "game_over: the march plays on" "$(ram snd_track)" 8
+fi
+
+# every heart lost on the Library's first floor: the continue restarts that floor of that tier
+if play tier2_over; then
+    expect_eq "tier2_over: climbing again" "$(ram game_state)" 2
+    expect_eq "tier2_over: still the Library" "$(ram tier)" 1
+    expect_eq "tier2_over: its first floor" "$(ram floor_num)" 0
+    expect_eq "tier2_over: alive again" "$(ram pl_state 0)" 1
+    expect_eq "tier2_over: three hearts" "$(ram pl_hearts 0)" 3
+    expect_eq "tier2_over: the heroic music plays on" "$(ram snd_track)" 1
+    expect_heard tier2_over "the fade and the return to the loop" 91C5 ..
+    expect_heard tier2_over "" 91C8 ..
 fi
 
 echo "screenshots: $WORK/shots"
