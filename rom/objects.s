@@ -7,7 +7,7 @@
 
 .include "ember.inc"
 
-.importzp cam_y, floor_num, star_timer, jingle, door_row, door_col, gems
+.importzp cam_y, floor_num, star_timer, jingle, door_row, door_col, gems, floor_wall
 .import floor_objs_lo, floor_objs_hi, cam_row
 .import pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_vy, pl_vyf
 .import mage_hurt, gem_collect, open_door, set_metatile, blocks_side
@@ -1416,7 +1416,7 @@ clear_block:
     stx t6
     lda t3
     ldy t2
-    ldx #MT_WALL
+    ldx floor_wall
     jsr set_metatile
     ldx t6
     rts
