@@ -16,17 +16,19 @@ vq_len:    .res 1   ; bytes used in vram_queue
 oam_used:  .res 1   ; the byte of oam_buf the next sprite goes to
 oam_start: .res 1   ; where this frame's first sprite went
 oam_last:  .res 1   ; the 64th place of this frame: it stays empty (the page is full)
+oam_step:  .res 1   ; OAM_STRIDE or -OAM_STRIDE: this frame's way through sprite memory
 pal_dirty: .res 1   ; 1: the NMI copies palette_buf
 .exportzp nmi_count, nmi_ready, nmi_busy, lag_count, ppu_ctrl, ppu_mask, scroll_x, scroll_y
-.exportzp vq_len, oam_used, oam_start
+.exportzp vq_len, oam_used, oam_start, oam_step
 
 ; The console shows at most 8 sprites on a line and leaves out the later ones in sprite
 ; memory. So that a crowded line flickers instead of losing the same sprites for good, the
 ; sprites of a frame go into sprite memory 17 places apart (17 and 64 share no factor: the
-; 64 places are all reached), starting at a place that moves on every frame: each frame
-; puts the sprites of a line in another order.
+; 64 places are all reached), forwards on one frame and backwards on the next, so that the
+; sprites of a line come in the other order every frame; and the first place moves on
+; every frame, so that on a line of more than 16 the ones in the middle get their turn too.
 OAM_STRIDE = 17 * 4         ; bytes from one sprite to the next
-OAM_TURN   = 25 * 4         ; bytes the first sprite moves on from frame to frame
+OAM_TURN   = 15 * 4         ; bytes the first place moves on from frame to frame
 
 .segment "OAM"
 oam_buf: .res 256
@@ -308,7 +310,8 @@ full:
     rts
 .endproc
 
-;; Starts a frame's sprites: hides all 64 and moves the first place on.
+;; Starts a frame's sprites: hides all 64, turns the way through sprite memory round and
+;; moves the first place on.
 .proc oam_begin
     lda #$FF
     ldx #0
@@ -326,13 +329,18 @@ full:
     tax
     lda #$FF
     bcc :-
+    ldy #OAM_STRIDE         ; the other way round from the last frame
+    cpy oam_step
+    bne :+
+    ldy #<-OAM_STRIDE
+:   sty oam_step
     lda oam_start
     clc
     adc #OAM_TURN
     sta oam_start
     sta oam_used
     sec
-    sbc #OAM_STRIDE
+    sbc oam_step
     sta oam_last
     rts
 .endproc
@@ -353,7 +361,7 @@ full:
     sta oam_buf+3,y
     tya
     clc
-    adc #OAM_STRIDE
+    adc oam_step
     sta oam_used
 full:
     rts
@@ -412,7 +420,7 @@ quick:
     bcs :+                  ; off the right edge: the sprite stays out (its slot is reused)
     sta oam_buf+3,x
     txa                     ; carry is clear: the sprite's x did not overflow
-    adc #OAM_STRIDE
+    adc oam_step
     tax
     cpx oam_last
     beq quick_full
@@ -444,7 +452,7 @@ quick_mirrored:
     bcs :+
     sta oam_buf+3,x
     txa                     ; carry is clear: the sprite's x did not overflow
-    adc #OAM_STRIDE
+    adc oam_step
     tax
     cpx oam_last
     beq quick_full
@@ -495,7 +503,7 @@ place:
     sta oam_buf+3,x
     iny
     txa                     ; carry is clear: the sprite's x did not overflow
-    adc #OAM_STRIDE
+    adc oam_step
     tax
     cpx oam_last
     beq full
