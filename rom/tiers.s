@@ -1,5 +1,6 @@
-; The tiers of the spire: which floors, palette, music and card each tier has, and the card
-; after the last tier's boss. The floors themselves are in floor.s's tables, four to a tier.
+; The tiers of the spire: the floor being climbed counted through the spire, each tier's
+; card and music, and the card after the last tier's boss. The floors themselves are in
+; floor.s's tables and their colours in game.s's, four to a tier.
 
 .include "ember.inc"
 
@@ -21,30 +22,20 @@ tier: .res 1                ; the tier being climbed, 0 (the Cellars) to NUM_TIE
     rts
 .endproc
 
-;; ptr0 := the tier's palette (for load_palette).
-.proc tier_palette_ptr
-    ldx tier
-    lda tier_pal_lo,x
-    sta ptr0
-    lda tier_pal_hi,x
-    sta ptr0+1
-    rts
-.endproc
-
-;; Writes the tier's card (its number, name and motto) into the nametable (picture off).
-.proc tier_card_text
+;; A (low), Y (high) := the lines of the tier's card: its number, name and motto.
+.proc tier_card_list
     ldx tier
     lda card_lines_lo,x
     ldy card_lines_hi,x
-    jmp draw_lines
+    rts
 .endproc
 
-;; Writes the card after the last tier's boss (picture off).
-.proc end_card_text
+;; A (low), Y (high) := the lines of the card after the last tier's boss.
+.proc end_card_list
     ldx tier
     lda end_lines_lo,x
     ldy end_lines_hi,x
-    ; fall into draw_lines
+    rts
 .endproc
 
 ;; Draws the lines of text listed at A (low), Y (high): row, column, then the text up to
@@ -89,7 +80,7 @@ each:
 done:
     rts
 .endproc
-.export tier_floor, tier_palette_ptr, tier_card_text, end_card_text
+.export tier_floor, tier_card_list, end_card_list, draw_lines
 
 .segment "RODATA"
 
@@ -127,31 +118,3 @@ floor_music:
     .byte MUS_MARCH, MUS_MARCH, MUS_MARCH, MUS_BOSS         ; the Cellars
     .byte MUS_HEROIC, MUS_HEROIC, MUS_HEROIC, MUS_BOSS      ; the Library
 .export floor_music
-
-tier_pal_lo: .lobytes cellar_palette, library_palette
-tier_pal_hi: .hibytes cellar_palette, library_palette
-.assert * - tier_pal_hi = NUM_TIERS, error, "a tier has no palette"
-
-;; The sprite palettes are the same in every tier (the four mages' colours). Colour 1 of the
-;; background palettes is the wall's dark colour in all four.
-;; the Cellars: the wall, stone, wood and webs, treasure
-cellar_palette:
-    .byte $0F, $0C, $1B, $17    ; wall: bricks, moss, roots
-    .byte $0F, $0C, $00, $1A    ; stone: shadow, stone, moss
-    .byte $0F, $0C, $17, $37    ; wood: dark, wood, light (webs, metal)
-    .byte $0F, $0C, $2A, $30    ; treasure: dark, green, shine
-    .byte $0F, $16, $0F, $30    ; player 1 red (also hearts, spiders, the troll)
-    .byte $0F, $12, $0F, $30    ; player 2 blue
-    .byte $0F, $1A, $0F, $30    ; player 3 green (also emeralds)
-    .byte $0F, $27, $0F, $30    ; player 4 orange (also ducks, stars, embers, flames)
-
-;; the Library: panelled walls, shelves of red and gold books, candles; grey stone
-library_palette:
-    .byte $0F, $07, $16, $28    ; wall: panels, red books, gold (books, candles)
-    .byte $0F, $07, $00, $10    ; stone: shadow, stone, worn top
-    .byte $0F, $07, $17, $37    ; wood: dark, wood, light (webs, metal)
-    .byte $0F, $07, $2A, $30    ; treasure: dark, green, shine
-    .byte $0F, $16, $0F, $30
-    .byte $0F, $12, $0F, $30
-    .byte $0F, $1A, $0F, $30
-    .byte $0F, $27, $0F, $30
