@@ -6,7 +6,7 @@
 
 .import obj_kind, obj_x, obj_y, obj_yh, obj_ax, obj_state, obj_timer, obj_dir, obj_vx
 .import obj_sy, obj_hurt, pl_sy, pl_x
-.import face_mage, shoot, touch_hurts, enemy_touch, object_done, draw_obj_ms, walk_x
+.import face_mage, face_mage_y, shoot, touch_hurts, enemy_touch, object_done, draw_obj_ms, walk_x
 
 PACE_RANGE = 24             ; how far a thrower paces from where it stands, in pixels
 WINDUP     = 40             ; frames a thrower shows its throw coming
@@ -101,16 +101,7 @@ each:
     adc #1
 :   cmp t4
     bcs next
-    lda pl_x,y
-    sec
-    sbc #8
-    cmp obj_x,x
-    lda #0
-    bcs :+
-    lda #$40
-:   sta obj_dir,x
-    clc
-    rts
+    jmp face_mage_y
 next:
     dey
     bpl each

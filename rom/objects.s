@@ -902,7 +902,12 @@ blow:
     bpl :-
     sec
     rts
-:   lda pl_x,y
+:   ; fall into face_mage_y
+.endproc
+
+;; Object X turns towards mage Y. Carry clear.
+.proc face_mage_y
+    lda pl_x,y
     sec
     sbc #8
     cmp obj_x,x
@@ -946,7 +951,7 @@ blow:
 done:
     rts
 .endproc
-.export face_mage, shoot, touch_hurts, enemy_touch, object_done, obj_spawn, draw_obj_ms, walk_x
+.export face_mage, face_mage_y, shoot, touch_hurts, enemy_touch, object_done, obj_spawn, draw_obj_ms, walk_x
 
 ;; The ember rises out of its chest, then flies to the exit door and opens it.
 .proc ember_update
@@ -1571,6 +1576,7 @@ enemies:
     ldy #NUM_OBJ - 1
 obj:
     lda obj_kind,y
+    beq obj_next            ; an empty slot
     stx t6
     tax
     lda kind_flags,x
