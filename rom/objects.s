@@ -53,6 +53,9 @@ bolt_owner: .res NUM_BOLTS
 bolt_life:  .res NUM_BOLTS
 
 pl_sy:      .res NUM_PLAYERS ; screen y of each living mage this frame ($FF: none)
+shoot_list: .res NUM_OBJ     ; this frame's objects a spell can hit (on the screen)
+shoot_n:    .res 1          ; how many ($FF: not gathered yet this frame)
+shoot_i:    .res 1          ; the entry a spell looks at next
 spawn_keep_x: .res 1
 .export obj_kind, obj_hp, obj_state, bolt_kind
 .export obj_x, obj_y, obj_yh, obj_ax, obj_timer, obj_dir, obj_vx, obj_sy, obj_hurt, pl_sy
@@ -1312,7 +1315,11 @@ windup:
     and #2
     beq :+
     inc obj_x,x
+    txa                     ; drawing uses X
+    pha
     jsr :+
+    pla
+    tax
     dec obj_x,x
     rts
 :   ldy t4
@@ -1486,6 +1493,8 @@ place:
 ;; Moves the spells: blocks break or crack, enemies are hit. A bolt ends at what it hits;
 ;; the charged spell goes through enemies and stone and burns webs away.
 .proc bolts_update
+    lda #$FF                ; the targets are gathered when a spell first needs them
+    sta shoot_n
     ldx #NUM_BOLTS - 1
 each:
     lda bolt_kind,x
@@ -1573,30 +1582,28 @@ enemies:
     lda bolt_yh,x
     sbc cam_y+1
     bne kill                ; out of the view
-    ldy #NUM_OBJ - 1
+    lda shoot_n
+    bpl :+
+    jsr gather_targets
+:   sta shoot_i
 obj:
-    lda obj_kind,y
-    beq obj_next            ; an empty slot
-    stx t6
-    tax
-    lda kind_flags,x
-    ldx t6
-    and #KF_SHOOT
-    beq obj_next
-    lda obj_hurt,y
-    bne obj_next
-    lda obj_sy,y
-    cmp #$F0
-    bcs obj_next
+    dec shoot_i
+    bmi next
+    ldy shoot_i
+    lda shoot_list,y
+    tay
+    lda obj_hurt,y          ; flashing from a hit: no further hits meanwhile
+    bne obj
     stx t6
     sty t7
     jsr bolt_hits
     ldx t6
     ldy t7
-    bcc obj_next
-    ; hit: one point for a bolt, two for the charged spell
-    stx t6
-    lda bolt_kind,x
+    bcc obj
+    ; hit: one point for a bolt, two for the charged spell; the targets are gathered
+    ; again for the next spell (this one may have destroyed or doused it)
+    lda #$FF
+    sta shoot_n
     tya
     tax
     ldy t6
@@ -1607,14 +1614,37 @@ obj:
     cmp #2
     beq next                ; the charged spell goes on
     jmp kill
-obj_next:
-    dey
-    bpl obj
 next:
     dex
     bmi :+
     jmp each
 :   rts
+
+;; this frame's spell targets into shoot_list: the objects on the screen whose kind a
+;; spell hits; returns their number in A (and shoot_n). Keeps X.
+gather_targets:
+    stx t6
+    lda #0
+    sta shoot_n
+    ldx #0                  ; listed from the first, looked at from the last
+:   ldy obj_kind,x
+    beq :+                  ; an empty slot
+    lda kind_flags,y
+    and #KF_SHOOT
+    beq :+
+    lda obj_sy,x
+    cmp #$F0
+    bcs :+
+    txa
+    ldy shoot_n
+    sta shoot_list,y
+    inc shoot_n
+:   inx
+    cpx #NUM_OBJ
+    bcc :--
+    ldx t6
+    lda shoot_n
+    rts
 
 ;; the wall behind a block that broke or a web that burnt (t3 row, t2 column)
 clear_block:
