@@ -1193,8 +1193,21 @@ draw_one:
 .endproc
 
 ;; draws metasprite (A high, Y low) for object X at its place, palette in t3 (the facing
-;; bit is added)
+;; bit is added; after a hit it flashes into another palette)
 .proc draw_obj_ms
+    pha
+    lda obj_hurt,x          ; flashing after a hit
+    and #2
+    beq :+
+    lda t3
+    eor #3
+    sta t3
+:   pla
+    jmp draw_obj_steady
+.endproc
+
+;; the same without the flashing: the palette in t3 as it is
+.proc draw_obj_steady
     sta ptr0+1
     sty ptr0
     lda obj_x,x
@@ -1207,13 +1220,7 @@ draw_one:
     and #$40
     ora t3
     sta t3
-    lda obj_hurt,x          ; flashing after a hit
-    and #2
-    beq :+
-    lda t3
-    eor #3
-    sta t3
-:   jmp draw_metasprite
+    jmp draw_metasprite
 .endproc
 
 .proc duck_draw
@@ -1272,10 +1279,20 @@ body:
 
 ;; a boss: its walk (two steps), wind-up (shaking), dash and blow pictures; badly hurt, it
 ;; shows it in another palette
+;; A boss shows its own palette while it has more than half its strength and its hurt one
+;; after; after a hit it flashes between the two.
 .proc boss_draw
     jsr boss_row
     lda obj_hp,x
     cmp boss_half,y
+    lda #0
+    rol a                   ; 1: more than half left
+    sta t3
+    lda obj_hurt,x
+    lsr a
+    and #1
+    eor t3
+    lsr a
     lda boss_pal,y
     bcs :+
     lda boss_pal_hurt,y
@@ -1309,7 +1326,7 @@ pick:
     lda boss_ms,y
     tay
     pla
-    jmp draw_obj_ms
+    jmp draw_obj_steady
 windup:
     lda frame_count         ; shakes while winding up
     and #2
@@ -1328,7 +1345,7 @@ windup:
     lda boss_ms+4,y
     tay
     pla
-    jmp draw_obj_ms
+    jmp draw_obj_steady
 .endproc
 
 .proc ember_draw

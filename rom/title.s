@@ -157,7 +157,7 @@ edge:
     sta scroll_y
     lda #252                ; four pixels right: the name sits in the middle
     sta scroll_x
-    lda #CTRL_NMI | CTRL_BG_1000 | CTRL_SPR_1000
+    lda #CTRL_NMI | CTRL_SPR_1000
     sta ppu_ctrl
     jsr mage_init_all
     lda #0
