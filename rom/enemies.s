@@ -1,6 +1,7 @@
-; The Library's enemies and hazards, on the shared object code of objects.s: goats that blow
-; bubbles and trolls that throw spears (one behaviour, "throwers", with their shots), and
-; flame jets, torches and sparks that burn on a rhythm ("burners").
+; The Library's and the Gardens' enemies and hazards, on the shared object code of
+; objects.s: goats that blow bubbles, trolls that throw spears and snakes that lunge (one
+; behaviour, "throwers", a snake throwing itself), and flame jets, torches and sparks that
+; burn on a rhythm ("burners").
 
 .include "ember.inc"
 
@@ -12,6 +13,8 @@ PACE_RANGE = 24             ; how far a thrower paces from where it stands, in p
 WINDUP     = 40             ; frames a thrower shows its throw coming
 BUBBLE_LIFE = 200           ; frames before a bubble pops by itself
 SPEAR_SPEED = 3             ; pixels per frame
+LUNGE_TIME  = 14            ; frames a snake's lunge lasts
+LUNGE_SPEED = 3             ; pixels per frame
 
 .segment "BSS"
 burn_rows: .res 1           ; rows of flame left to draw
@@ -19,9 +22,9 @@ burn_y:    .res 1           ; screen y of the next one
 
 .segment "CODE2"
 
-;; Goats and spear trolls pace about where they stand. When a mage comes in sight they
-;; turn to it, wind up (the picture shows it) and let fly: a bubble or a spear.
-;; (states: 0 pacing, 1 winding up)
+;; Goats, spear trolls and snakes pace about where they stand. When a mage comes in sight
+;; they turn to it, wind up (the picture shows it) and let fly: a bubble or a spear, or a
+;; snake itself, lunging along the ground. (states: 0 pacing, 1 winding up, 2 lunging)
 .proc thrower_update
     lda obj_kind,x
     pha
@@ -66,11 +69,15 @@ look:
 done:
     jmp object_done
 windup:
+    cmp #2
+    beq lunging
     dec obj_timer,x
     bne done
     lda #0
     sta obj_state,x
     ldy obj_kind,x
+    lda throw_kind - KIND_GOAT,y
+    beq lunge
     lda throw_y - KIND_GOAT,y
     pha
     lda throw_kind - KIND_GOAT,y
@@ -81,6 +88,27 @@ windup:
     ldy t0
     jsr shoot
     jmp object_done
+lunge:
+    lda #2
+    sta obj_state,x
+    lda #LUNGE_TIME
+    sta obj_timer,x
+    play_sfx SFX_SNAKE
+    jmp object_done
+lunging:
+    ldy #LUNGE_SPEED
+:   tya
+    pha
+    jsr walk_x
+    pla
+    tay
+    dey
+    bne :-
+    dec obj_timer,x
+    bne :+
+    lda #0                  ; pacing again: back home, then a rest before the next
+    sta obj_state,x
+:   jmp object_done
 .endproc
 
 ;; Carry clear when a living mage is in thrower X's sight (then it faces that mage): a goat
@@ -264,6 +292,29 @@ draw:
     jmp draw_obj_ms
 .endproc
 
+;; a snake: coiled with its tongue flicking, rearing up, lunging
+.proc snake_draw
+    lda #2
+    sta t3
+    ldy obj_state,x
+    iny                     ; 2 rearing, 3 lunging
+    cpy #1
+    bne :+
+    lda frame_count         ; pacing: the tongue in and out
+    lsr a
+    lsr a
+    lsr a
+    lsr a
+    and #1
+    tay
+:   lda snake_ms_hi,y
+    pha
+    lda snake_ms_lo,y
+    tay
+    pla
+    jmp draw_obj_ms
+.endproc
+
 .proc spear_draw
     lda #0
     sta t3
@@ -352,16 +403,22 @@ spark:
 .endproc
 
 .export thrower_update, bubble_update, spear_update, burner_update
-.export goat_draw, bubble_draw, spearman_draw, spear_draw, burner_draw
+.export goat_draw, bubble_draw, spearman_draw, spear_draw, burner_draw, snake_draw
 
 .segment "RODATA"
-;; the throwers (goat, -, troll with spears): frames between throws, how far up and down
-;; they see (pixels), what they throw and from how far below their top
-;;           goat          -  spear troll
-throw_gap:  .byte 110,     0, 90
-sight:      .byte 80,      0, 20
-throw_kind: .byte KIND_BUBBLE, 0, KIND_SPEAR
-throw_y:    .byte 2,       0, 5
+;; the throwers (goat, -, troll with spears, ..., snake): frames between throws, how far up
+;; and down they see (pixels), what they throw (0: themselves) and from how far below
+;; their top
+;;           goat          -  spear troll  -  -  -  -  -  snake
+throw_gap:  .byte 110,     0, 90,          0, 0, 0, 0, 0, 70
+sight:      .byte 80,      0, 20,          0, 0, 0, 0, 0, 12
+throw_kind: .byte KIND_BUBBLE, 0, KIND_SPEAR, 0, 0, 0, 0, 0, 0
+throw_y:    .byte 2,       0, 5,           0, 0, 0, 0, 0, 0
+.assert throw_y - throw_kind = KIND_SNAKE - KIND_GOAT + 1, error, "a thrower is missing"
+
+;; a snake's pictures: tongue in, tongue out (pacing), rearing, lunging
+snake_ms_lo: .lobytes ms_snake1, ms_snake2, ms_snake_rise, ms_snake_lunge
+snake_ms_hi: .hibytes ms_snake1, ms_snake2, ms_snake_rise, ms_snake_lunge
 
 ;; the burners' rounds: frames off, warning, burning; and rows of flame drawn in each
 ;;          off  warn burn

@@ -942,12 +942,12 @@ CAP_OVER = 1
 CAP_PRESS_A = 2
 CAP_PRESS_A_END = 3
 CAP_FLOOR = 4               ; the floors' names follow, one per floor of the spire
-.define CAPTIONS txt_clear, txt_over, txt_press_a, txt_press_a, txt_floor1, txt_floor2, txt_floor3, txt_floor4, txt_floor21, txt_floor22, txt_floor23, txt_floor24
+.define CAPTIONS txt_clear, txt_over, txt_press_a, txt_press_a, txt_floor1, txt_floor2, txt_floor3, txt_floor4, txt_floor21, txt_floor22, txt_floor23, txt_floor24, txt_floor31, txt_floor32, txt_floor33, txt_floor34
 cap_lo:  .lobytes CAPTIONS
 cap_hi:  .hibytes CAPTIONS
-cap_x:   .byte 104, 92, 100, 100, 92, 92, 92, 96, 92, 92, 92, 96
-cap_y:   .byte 96, 88, 112, 200, 64, 64, 64, 64, 64, 64, 64, 64
-cap_pal: .byte 3, 0, 3, 3, 3, 3, 3, 0, 3, 3, 3, 0
+cap_x:   .byte 104, 92, 100, 100, 92, 92, 92, 96, 92, 92, 92, 96, 92, 92, 92, 96
+cap_y:   .byte 96, 88, 112, 200, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64
+cap_pal: .byte 3, 0, 3, 3, 3, 3, 3, 0, 3, 3, 3, 0, 3, 3, 3, 0
 .assert * - cap_pal = CAP_FLOOR + NUM_TIERS * TIER_FLOORS, error, "a caption per floor"
 txt_clear:    .byte "CLEAR!", TXT_END
 txt_over:     .byte "GAME OVER", TXT_END
@@ -960,6 +960,10 @@ txt_floor21:  .byte "FLOOR 2-1", TXT_END
 txt_floor22:  .byte "FLOOR 2-2", TXT_END
 txt_floor23:  .byte "FLOOR 2-3", TXT_END
 txt_floor24:  .byte "BOSS 2-4", TXT_END
+txt_floor31:  .byte "FLOOR 3-1", TXT_END
+txt_floor32:  .byte "FLOOR 3-2", TXT_END
+txt_floor33:  .byte "FLOOR 3-3", TXT_END
+txt_floor34:  .byte "BOSS 3-4", TXT_END
 txt_join:     .byte "P PRESS A", TXT_END
 txt_up:       .byte "UP", TXT_END
 hint_bob:     .byte 0, 1, 2, 1
@@ -1003,11 +1007,30 @@ floor_look22: library_look $07, $12, $27, $00, $10  ; the hall of spears: blue b
 floor_look23: library_look $08, $14, $28, $00, $3D  ; the sparking stacks: olive, purple
 floor_look24: library_look $0F, $16, $28, $2D, $00  ; the Ink Goat's hall: black and red
 
+;; The Gardens' floors: a dark wall under the moon with vines and moonlit leaves (the
+;; Cellars' bricks and moss in these colours), hedge stone, wood and webs, portals; the
+;; mages' colours.
+.macro garden_look wall, vines, moonlit, stone, stone_top
+    .byte $0F, wall, vines, moonlit
+    .byte $0F, wall, stone, stone_top
+    .byte $0F, wall, $17, $37
+    .byte $0F, wall, $2B, $30
+    .byte $0F, $16, $0F, $30
+    .byte $0F, $12, $0F, $30
+    .byte $0F, $1A, $0F, $30
+    .byte $0F, $27, $0F, $30
+.endmacro
+floor_look31: garden_look $0B, $1A, $38, $18, $2A  ; the moon lawn: dark green, olive
+floor_look32: garden_look $02, $19, $3C, $0C, $2C  ; the web walk: night blue, teal
+floor_look33: garden_look $0C, $1A, $3A, $09, $1B  ; the sealed garden: deep teal
+floor_look34: garden_look $0F, $09, $38, $0B, $2A  ; the Thorn Serpent's court: black
+
 ;; each floor of the spire's colours, by tier * 4 + floor
-.define FLOOR_LOOKS floor_look1, floor_look2, floor_look3, floor_look4, floor_look21, floor_look22, floor_look23, floor_look24
+.define FLOOR_LOOKS floor_look1, floor_look2, floor_look3, floor_look4, floor_look21, floor_look22, floor_look23, floor_look24, floor_look31, floor_look32, floor_look33, floor_look34
 floor_pal_lo: .lobytes FLOOR_LOOKS
 floor_pal_hi: .hibytes FLOOR_LOOKS
 ;; what is left where a block breaks or an emerald goes
 floor_walls: .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL_HALL
+             .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL
              .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL
 .assert * - floor_walls = NUM_TIERS * TIER_FLOORS, error, "a wall per floor"

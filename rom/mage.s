@@ -10,7 +10,7 @@
 
 .importzp cmap_top, lvl_rows
 .import set_metatile, gem_collect, open_chest, light_brazier, mage_exits
-.import bolt_fire, game_over_check
+.import bolt_fire, game_over_check, portal_touch
 .importzp star_timer, floor_wall, door_open, door_row, door_col
 
 ; movement, in 1/256 pixel per frame (per frame for the accelerations)
@@ -70,7 +70,7 @@ pl_safe_x: .res NUM_PLAYERS ; where the mage last stood
 pl_safe_y: .res NUM_PLAYERS
 pl_safe_yh: .res NUM_PLAYERS
 .export pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_blink, pl_vy, pl_vyf
-.export pl_fairy, pl_charge
+.export pl_fairy, pl_charge, pl_xf, pl_yf, pl_vx, pl_vxf
 
 .segment "ZEROPAGE"
 cam_y:     .res 2           ; floor y of the top line of the view
@@ -756,6 +756,9 @@ touch_tile:
 :   cmp #MTT_BRAZIER
     bne :+
     jmp light_brazier
+:   cmp #MTT_PORTAL
+    bne :+
+    jmp portal_touch
 :   rts
 .endproc
 

@@ -12,13 +12,15 @@
 .import pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_vy, pl_vyf
 .import mage_hurt, gem_collect, open_door, set_metatile, blocks_side
 .import thrower_update, bubble_update, spear_update, burner_update
-.import goat_draw, bubble_draw, spearman_draw, spear_draw, burner_draw
+.import goat_draw, bubble_draw, spearman_draw, spear_draw, burner_draw, snake_draw
 
 NUM_OBJ   = 10
 NUM_BOLTS = 8
 
 TROLL_HP  = 12
 INKGOAT_HP = 14
+THORN_HP  = 16
+SNAKE_HP  = 2
 SPIDER_HP = 2
 DUCK_HP   = 1
 GOAT_HP   = 2
@@ -741,7 +743,8 @@ offset:
 
 BOSS_TROLL   = 0            ; the bosses' rows in the boss tables
 BOSS_INKGOAT = 1
-BLOW_GAP     = 24           ; frames between a boss's bubbles
+BOSS_THORN   = 2
+BLOW_GAP     = 24           ; frames between a boss's shots
 
 ;; The bosses walk towards the mages, wind up, dash across the hall until they hit a wall,
 ;; and stand dazed for a moment; hurt, they walk less between dashes. The Ink Goat blows a
@@ -856,7 +859,7 @@ face:
     jsr face_mage
     jmp object_done
 blow:
-    ; a bubble from the mouth every BLOW_GAP frames, then the wind-up
+    ; a shot from the mouth every BLOW_GAP frames, then the wind-up
     dec obj_timer,x
     beq wind
     lda obj_timer,x
@@ -867,8 +870,15 @@ blow:
     ldy #BLOW_GAP
     jsr divides
     bne :+
-    lda #KIND_BUBBLE
-    ldy #8
+    ldy t4
+    lda boss_shot_y,y
+    pha
+    lda boss_shot,y
+    tay
+    pla
+    sta t0
+    tya
+    ldy t0
     jsr shoot
 :   jmp object_done
 .endproc
@@ -880,6 +890,9 @@ blow:
     cmp #KIND_TROLL
     beq :+
     ldy #BOSS_INKGOAT
+    cmp #KIND_INKGOAT
+    beq :+
+    ldy #BOSS_THORN
 :   rts
 .endproc
 
@@ -1799,42 +1812,57 @@ kind_update:
     .word puff_update - 1, flame_update - 1
     .word thrower_update - 1, bubble_update - 1, thrower_update - 1, spear_update - 1
     .word burner_update - 1, burner_update - 1, burner_update - 1, boss_update - 1
+    .word thrower_update - 1, boss_update - 1
 kind_draw:
     .word no_draw - 1, duck_draw - 1, spider_draw - 1, boss_draw - 1
     .word ember_draw - 1, item_draw - 1, item_draw - 1, item_draw - 1
     .word puff_draw - 1, flame_draw - 1
     .word goat_draw - 1, bubble_draw - 1, spearman_draw - 1, spear_draw - 1
     .word burner_draw - 1, burner_draw - 1, burner_draw - 1, boss_draw - 1
+    .word snake_draw - 1, boss_draw - 1
 ;          none duck     spider     troll    ember gem heart star puff flame
 ;          goat bubble spearman spear jet torch spark inkgoat
+;          snake thorn
 kind_hp:   .byte 0, DUCK_HP, SPIDER_HP, TROLL_HP, 0, 0, 0, 0, 0, 0
            .byte GOAT_HP, 1, SPEARMAN_HP, 1, 1, 1, 1, INKGOAT_HP
+           .byte SNAKE_HP, THORN_HP
 kind_flags: .byte 0, KF_SHOOT, KF_SHOOT, KF_SHOOT | KF_BOSS, 0, 0, 0, 0, 0, 0
            .byte KF_SHOOT, KF_SHOOT | KF_FRAGILE, KF_SHOOT, KF_FRAGILE
            .byte KF_SHOOT | KF_FIRE, KF_SHOOT | KF_FIRE, 0, KF_SHOOT | KF_BOSS
+           .byte KF_SHOOT, KF_SHOOT | KF_BOSS
 kind_width: .byte 16, 16, 16, 32, 16, 8, 8, 8, 16, 16
            .byte 16, 16, 16, 16, 16, 16, 16, 32
+           .byte 16, 32
 box_x:     .byte 0, 2, 2, 4, 0, 0, 0, 0, 0, 0
            .byte 2, 2, 3, 0, 3, 4, 3, 4
+           .byte 2, 4
 box_y:     .byte 0, 4, 2, 4, 0, 0, 0, 0, 0, 0
            .byte 2, 2, 2, 3, <-16, <-6, 3, 4
+           .byte 6, 2
 box_w:     .byte 1, 12, 12, 24, 16, 8, 8, 8, 1, 1
            .byte 12, 12, 10, 16, 10, 8, 10, 24
+           .byte 12, 24
 box_h:     .byte 1, 10, 12, 28, 16, 8, 8, 8, 1, 1
            .byte 12, 12, 13, 2, 32, 14, 10, 26
+           .byte 9, 28
 .assert box_h - box_w = KIND_COUNT, error, "a kind is missing from the kind tables"
 
 ;; the bosses (BOSS_*): health below which they hurry, their palettes, how long the volley
-;; of bubbles before a wind-up lasts, and their pictures: walk, walk, wind-up, dash, blow
-;;               troll                   Ink Goat
-boss_half:      .byte TROLL_HP / 2 + 1,  INKGOAT_HP / 2 + 1
-boss_pal:       .byte 0,                 1
-boss_pal_hurt:  .byte 3,                 0
-boss_blow_time: .byte 0,                 3 * BLOW_GAP + 1
+;; of shots before a wind-up lasts, what they shoot and from how far below their top, and
+;; their pictures: walk, walk, wind-up, dash, blow
+;;               troll                   Ink Goat                Thorn Serpent
+boss_half:      .byte TROLL_HP / 2 + 1,  INKGOAT_HP / 2 + 1,     THORN_HP / 2 + 1
+boss_pal:       .byte 0,                 1,                      2
+boss_pal_hurt:  .byte 3,                 0,                      3
+boss_blow_time: .byte 0,                 3 * BLOW_GAP + 1,       2 * BLOW_GAP + 1
+boss_shot:      .byte 0,                 KIND_BUBBLE,            KIND_SPEAR
+boss_shot_y:    .byte 0,                 8,                      22
 boss_ms:
     .addr ms_troll_walk1, ms_troll_walk2, ms_troll_windup, ms_troll_dash, ms_troll_walk1
     .addr 0, 0, 0
     .addr ms_inkgoat, ms_inkgoat, ms_inkgoat_charge, ms_inkgoat_charge, ms_inkgoat
+    .addr 0, 0, 0
+    .addr ms_thorn, ms_thorn, ms_thorn_charge, ms_thorn_charge, ms_thorn_charge
     .addr 0, 0, 0
 
 ;; the sound of what a kind lets fly (bubble, -, spear)
@@ -1843,8 +1871,10 @@ shot_sfx: .byte SFX_GOAT_BUBBLE, 0, SFX_TROLL_SPEAR
 ;; the floor map's object kinds (ENT_*) as object kinds; 0: not an object
 ent_kind: .byte 0, KIND_DUCK, KIND_SPIDER, KIND_TROLL
           .byte KIND_GOAT, KIND_SPEARMAN, KIND_JET, KIND_TORCH, KIND_SPARK, KIND_INKGOAT
+          .byte KIND_SNAKE, KIND_THORN
 .assert ENT_START = 0 && ENT_DUCK = 1 && ENT_SPIDER = 2 && ENT_TROLL = 3, error, "ent_kind is out of step"
 .assert ENT_GOAT = 4 && ENT_INKGOAT = 9, error, "ent_kind is out of step"
+.assert ENT_SNAKE = 10 && ENT_THORN = 11, error, "ent_kind is out of step"
 
 item_pal:  .byte 2, 0, 3    ; emerald, heart, star
 item_tile: .byte TILE_GEM, TILE_HEART, TILE_WISHSTAR

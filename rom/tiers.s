@@ -90,8 +90,8 @@ done:
 .endmacro
 
 ;; the tiers' cards: number, name, motto
-card_lines_lo: .lobytes card1, card2
-card_lines_hi: .hibytes card1, card2
+card_lines_lo: .lobytes card1, card2, card3
+card_lines_hi: .hibytes card1, card2, card3
 card1:  line 11, "TIER 1"
         line 14, "THE CELLARS"
         line 17, "TAKE BACK THE EMBERS"
@@ -100,10 +100,14 @@ card2:  line 11, "TIER 2"
         line 14, "THE LIBRARY"
         line 17, "WHERE THE CANDLES BURN"
         .byte $FF
+card3:  line 11, "TIER 3"
+        line 14, "THE GARDENS"
+        line 17, "UNDER THE SLEEPING MOON"
+        .byte $FF
 
 ;; the card after each tier's boss, for the tier the cartridge ends with
-end_lines_lo: .lobytes end1, end2
-end_lines_hi: .hibytes end1, end2
+end_lines_lo: .lobytes end1, end2, end3
+end_lines_hi: .hibytes end1, end2, end3
 end1:   line 10, "THE CINDER TROLL FALLS"
         line 13, "THE FIRST EMBER GLOWS"
         line 18, "TO BE CONTINUED"
@@ -112,9 +116,14 @@ end2:   line 10, "THE INK GOAT FALLS"
         line 13, "TWO EMBERS GLOW AGAIN"
         line 18, "TO BE CONTINUED"
         .byte $FF
+end3:   line 10, "THE THORN SERPENT FALLS"
+        line 13, "THREE EMBERS GLOW AGAIN"
+        line 18, "TO BE CONTINUED"
+        .byte $FF
 
 ;; the music of each floor, four to a tier
 floor_music:
     .byte MUS_MARCH, MUS_MARCH, MUS_MARCH, MUS_BOSS         ; the Cellars
     .byte MUS_HEROIC, MUS_HEROIC, MUS_HEROIC, MUS_BOSS      ; the Library
+    .byte MUS_DREAMY, MUS_DREAMY, MUS_DREAMY, MUS_BOSS      ; the Gardens
 .export floor_music

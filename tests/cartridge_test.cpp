@@ -330,10 +330,11 @@ TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheSpire) {
     EXPECT_TRUE(starShone) << "the wishing star";
     EXPECT_TRUE(musicPaused) << "the music rests while the star's jingle plays";
     EXPECT_TRUE(braziers) << "a brazier was lit";
-    // the Cellars march, the Library is heroic; boss floors play the boss music
-    const int music[8] = {8, 8, 8, 7, 1, 1, 1, 7};
-    for (int floor = 0; floor < 8; floor++) EXPECT_EQ(floorMusic[floor], music[floor]) << "floor " << floor;
-    for (int tier = 0; tier < 2; tier++) {
+    // the Cellars march, the Library is heroic, the Gardens dreamy; boss floors play the boss
+    // music
+    const int music[12] = {8, 8, 8, 7, 1, 1, 1, 7, 3, 3, 3, 7};
+    for (int floor = 0; floor < 12; floor++) EXPECT_EQ(floorMusic[floor], music[floor]) << "floor " << floor;
+    for (int tier = 0; tier < 3; tier++) {
         EXPECT_GE(bossHits[tier], 6) << "tier " << tier + 1 << "'s boss takes its hits with effect 28";
         EXPECT_TRUE(bossBeaten[tier]) << "tier " << tier + 1 << "'s boss lets the ember go";
     }
@@ -605,7 +606,7 @@ TEST_P(RecordedRun, KeepsTheFrameBudgetAndTheSpriteLimit) {
         auto mark = rec.marks.find(f + 1);
         if (mark == rec.marks.end()) continue;
         vektest::savePicture(vektest::shotPath(name + "-" + mark->second + ".png"), cart.picture());
-        // the end of every floor ("clearN" in the Cellars, "t2clearN" in the Library): the
+        // the end of every floor ("clearN" in the Cellars, "tTclearN" in tier T): the
         // floor and tier it was, every mage through the door with hearts, emeralds kept
         int tier = 0, floor = 0;
         if (sscanf(mark->second.c_str(), "clear%d", &floor) != 1 &&

@@ -64,33 +64,35 @@ expect_heard() {
     done
 }
 
-# one player climbs the Cellars and the Library and beats both bosses
+# one player climbs the Cellars, the Library and the Gardens and beats every boss
 if play spire_solo; then
     expect_eq "spire_solo: the card after the last boss" "$(ram game_state)" 5
-    expect_eq "spire_solo: the Library" "$(ram tier)" 1
+    expect_eq "spire_solo: the Gardens" "$(ram tier)" 2
     expect_eq "spire_solo: past the boss floor" "$(ram floor_num)" 4
-    expect_eq "spire_solo: the Ink Goat is beaten" "$(ram boss_hp)" 0
+    expect_eq "spire_solo: the Thorn Serpent is beaten" "$(ram boss_hp)" 0
     expect_eq "spire_solo: the mage went through the last door" "$(ram pl_state 0)" 3
     hearts=$(ram pl_hearts 0)
     if [ "$hearts" -ge 1 ]; then pass "spire_solo: hearts left ($hearts)"; else fail "spire_solo: no hearts left"; fi
     gems=$(( $(ram gems 2) * 100 + $(ram gems 1) * 10 + $(ram gems 0) ))
     if [ "$gems" -ge 40 ]; then pass "spire_solo: emeralds ($gems)"; else fail "spire_solo: only $gems emeralds"; fi
     expect_eq "spire_solo: the mysterious music plays" "$(ram snd_track)" 0
-    # the title, the cards, the Cellars' march, the Library's heroic music, fanfare, boss
-    expect_heard spire_solo "track" 91C9 05 00 08 01 06 07
-    # boss hit, dash, wind-up; the Library's fire put out, bubbles, spears, sparks
-    expect_heard spire_solo "effect" 9232 1C 0E 20 0D 12 13 1E
+    # the title, the cards, the Cellars' march, the Library's heroic music, the Gardens'
+    # dreamy music, fanfare, boss
+    expect_heard spire_solo "track" 91C9 05 00 08 01 03 06 07
+    # boss hit, dash, wind-up; the Library's fire put out, bubbles, spears, sparks; the
+    # Gardens' portals and snakes
+    expect_heard spire_solo "effect" 9232 1C 0E 20 0D 12 13 1E 1D 1F
 fi
 
-# four players climb both tiers together
+# four players climb the three tiers together
 if play spire_four; then
     expect_eq "spire_four: the card after the last boss" "$(ram game_state)" 5
-    expect_eq "spire_four: the Library" "$(ram tier)" 1
-    expect_eq "spire_four: the Ink Goat is beaten" "$(ram boss_hp)" 0
+    expect_eq "spire_four: the Gardens" "$(ram tier)" 2
+    expect_eq "spire_four: the Thorn Serpent is beaten" "$(ram boss_hp)" 0
     for p in 0 1 2 3; do
         expect_eq "spire_four: mage $((p + 1)) went through the last door" "$(ram pl_state $p)" 3
     done
-    expect_heard spire_four "effect" 9232 1C 0D 12 13 1E
+    expect_heard spire_four "effect" 9232 1C 0D 12 13 1E 1D 1F
 fi
 
 # four players climb the first floor together
