@@ -381,13 +381,15 @@ TEST(GameRules, SpellsBreakCrackedStoneAndTheEmberOpensTheDoor) {
 // object slots beside the mage, as the goats, trolls and jets there make them
 
 const int B = 2;
-const int KIND_PUFF = 8, KIND_BUBBLE = 11, KIND_SPEAR = 13, KIND_JET = 14;
+const int KIND_PUFF = 8, KIND_BUBBLE = 11, KIND_SPEAR = 13, KIND_JET = 14, KIND_TORCH = 15, KIND_SPARK = 16;
+const int KIND_SNAKE = 18;
 
-struct Library {
+// the start of a floor of the solo run (the Library's first unless told), with helpers
+// to set objects about the mage
+struct FloorStart {
     Cartridge cart;
-    Library() {
-        replay(cart, "spire_solo", "t2floor1");
-        EXPECT_EQ(cart.ram("tier"), 1);
+    explicit FloorStart(const char* mark = "t2floor1") {
+        replay(cart, "spire_solo", mark);
         EXPECT_EQ(cart.ram("game_state"), 2);
     }
     void poke(const std::string& label, int index, int value) {
@@ -422,7 +424,7 @@ struct Library {
 };
 
 TEST(LibraryRules, ABubbleHurtsOnTouchAndASpellPopsIt) {
-    Library lib;
+    FloorStart lib;
     int hearts = lib.hearts();
     // drifting at the mage: a heart lost, the bubble spent
     int slot = lib.place(KIND_BUBBLE, -28, 0, true);
@@ -442,7 +444,7 @@ TEST(LibraryRules, ABubbleHurtsOnTouchAndASpellPopsIt) {
 }
 
 TEST(LibraryRules, ASpearHitsAStandingMageAndMissesAJumpingOne) {
-    Library lib;
+    FloorStart lib;
     int hearts = lib.hearts();
     int slot = lib.place(KIND_SPEAR, -64, 5, true);
     lib.cart.run(30);
@@ -466,29 +468,80 @@ TEST(LibraryRules, ASpearHitsAStandingMageAndMissesAJumpingOne) {
     EXPECT_GT(furthest, lib.cart.ram("pl_x") + 16) << "past the mage (thrown from " << from << ")";
 }
 
-TEST(LibraryRules, AFlameJetBurnsOnItsRhythmAndASpellPutsItOut) {
-    Library lib;
-    // the jet beside the start: harmless while it rests, burning when it burns
-    int jet = lib.find(KIND_JET);
-    ASSERT_GE(jet, 0);
-    auto standIn = [&](int phase) {
-        for (int i = 0; i < 400 && lib.cart.ram("obj_state", jet) != phase; i++) lib.cart.run();
-        lib.poke("pl_x", 0, lib.cart.ram("obj_x", jet));
+TEST(LibraryRules, FireBurnsOnItsRhythmAndASpellPutsOutJetsAndTorches) {
+    // each burner set where the mage stands: harmless while it rests, burning when it
+    // burns (a spark crackles as it switches on); then one bolt from a step away
+    const int B = 2;
+    struct Case {
+        int kind, sound;
+        bool putOut;
+    } cases[] = {{KIND_JET, 0, true}, {KIND_TORCH, 0, true}, {KIND_SPARK, 30, false}};
+    for (const Case& c : cases) {
+        FloorStart lib;
+        int hearts = lib.hearts();
+        int slot = lib.place(c.kind, 0, 0, true);
         lib.cart.run(2);
-    };
-    int hearts = lib.hearts();
-    standIn(0);
-    EXPECT_EQ(lib.hearts(), hearts) << "the jet rests";
-    standIn(2);
-    EXPECT_EQ(lib.hearts(), hearts - 1) << "in the flame";
-    lib.recover();
-    // from a step away, facing it, one bolt puts it out for good
-    lib.poke("pl_x", 0, lib.cart.ram("obj_x", jet) + 48);
-    lib.cart.tap(0, LEFT, 1);
-    lib.cart.tap(0, B, 2);
-    lib.cart.run(12);
-    EXPECT_TRUE(voiceHas(lib.cart, 13)) << "put out with effect 13";
-    EXPECT_EQ(lib.find(KIND_JET), -1);
+        EXPECT_EQ(lib.hearts(), hearts) << c.kind << ": resting";
+        for (int i = 0; i < 400 && lib.cart.ram("obj_state", slot) != 2; i++) lib.cart.run();
+        if (c.sound) {
+            EXPECT_TRUE(voiceHas(lib.cart, c.sound)) << c.kind << ": switching on with effect " << c.sound;
+        }
+        lib.cart.run(2);
+        EXPECT_EQ(lib.hearts(), hearts - 1) << c.kind << ": in the flame";
+        lib.poke("pl_x", 0, lib.cart.ram("obj_x", slot) + 48);
+        lib.recover();
+        lib.cart.tap(0, LEFT, 1);
+        lib.cart.tap(0, B, 2);
+        lib.cart.run(12);
+        EXPECT_EQ(voiceHas(lib.cart, 13), c.putOut) << c.kind << ": put out with effect 13";
+        EXPECT_EQ(lib.cart.ram("obj_kind", slot) != c.kind, c.putOut) << c.kind;
+    }
+}
+
+TEST(GardenRules, UpInAPortalTakesAMageToTheLinkedOneAndBack) {
+    // the moon lawn's start: a portal on the start level (column 1), its partner in the
+    // sealed cellar two rows down (column 2)
+    Cartridge cart;
+    replay(cart, "spire_solo", "t3floor1");
+    ASSERT_EQ(cart.ram("tier"), 2);
+    auto y = [&] { return cart.ram("pl_y") | cart.ram("pl_yh") << 8; };
+    const int start = y();
+    cart.nes->cpu->ram[cart.addr("pl_x") & 0x7FF] = 64;  // away from it: Up does nothing
+    cart.run(2);
+    cart.tap(0, UP);
+    EXPECT_EQ(y(), start);
+    cart.nes->cpu->ram[cart.addr("pl_x") & 0x7FF] = 20;
+    cart.run(2);
+    cart.tap(0, UP);
+    EXPECT_EQ(y(), start + 32) << "in the cellar";
+    EXPECT_EQ(cart.ram("pl_x"), 32);
+    EXPECT_TRUE(voiceHas(cart, 29)) << "effect 29";
+    cart.run(20);
+    EXPECT_EQ(y(), start + 32) << "standing there";
+    cart.tap(0, UP);
+    EXPECT_EQ(y(), start) << "and back";
+    EXPECT_EQ(cart.ram("pl_x"), 16);
+}
+
+TEST(GardenRules, ASnakeRearsUpThenLungesAtAMageOnItsLevel) {
+    struct Case {
+        int dy;  // the snake's place below the mage
+        bool lunges;
+    } cases[] = {{0, true}, {48, false}};
+    for (const Case& c : cases) {
+        FloorStart garden("t3floor1");
+        int hearts = garden.hearts();
+        int slot = garden.place(KIND_SNAKE, -40, c.dy, true);
+        bool rose = false, lunged = false;
+        for (int i = 0; i < 200 && garden.hearts() == hearts; i++) {
+            garden.cart.run();
+            rose |= garden.cart.ram("obj_state", slot) == 1;
+            lunged |= garden.cart.ram("obj_state", slot) == 2 && voiceHas(garden.cart, 31);
+        }
+        EXPECT_EQ(rose, c.lunges) << "rearing first, " << c.dy << " pixels below";
+        EXPECT_EQ(lunged, c.lunges) << "lunging with effect 31, " << c.dy << " pixels below";
+        EXPECT_EQ(garden.hearts(), c.lunges ? hearts - 1 : hearts) << c.dy << " pixels below";
+    }
 }
 
 // a constant of the cartridge's graphics (gfxconv's gfx_const.inc), such as a tile number
