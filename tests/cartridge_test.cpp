@@ -623,6 +623,7 @@ TEST_P(RecordedRun, KeepsTheFrameBudgetAndTheSpriteLimit) {
     ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/" + name + ".txt"));
     Cartridge cart;
     int worstFrame = 0, lastGems = 0, crowdedLines = 0, stillLines = 0, mostOnALine = 0, statusMost = 0;
+    std::map<int, int> tierWorstWork;  // tier -> the main loop's longest frame in it
     SpriteLines before(cart.nes->ppu->oam);
     for (int f = 0; f <= rec.endFrame; f++) {
         auto it = rec.changes.find(f);
@@ -634,6 +635,8 @@ TEST_P(RecordedRun, KeepsTheFrameBudgetAndTheSpriteLimit) {
             ASSERT_TRUE(marker) << name << ": frame " << f << " ran out of budget";
         }
         if (cart.worstWork > worstBefore) worstFrame = f;
+        int& tierWorst = tierWorstWork[cart.ram("tier")];
+        tierWorst = std::max(tierWorst, cart.lastWork);
         SpriteLines now(cart.nes->ppu->oam);
         // not at power-on (sprite memory is all zeros), nor while the picture is off
         bool shown = f > TITLE_SETTLED && cart.ram("nmi_busy") == 0 && cart.ram("ppu_mask") != 0;
@@ -686,6 +689,7 @@ TEST_P(RecordedRun, KeepsTheFrameBudgetAndTheSpriteLimit) {
     EXPECT_GE(statusMost, 4) << "the status display was seen";
     printf("%s: %d frames, the main loop's longest frame took %d cycles (frame %d), of %d before the NMI\n",
            name.c_str(), rec.endFrame + 1, cart.worstWork, worstFrame, MAIN_LOOP_LIMIT);
+    for (auto& t : tierWorstWork) printf("%s: tier %d's longest frame: %d cycles\n", name.c_str(), t.first + 1, t.second);
     printf("%s: at most %d sprites on a line (status display alone: %d); %d lines of more than 8, %d of them "
            "standing still from one frame to the next\n",
            name.c_str(), mostOnALine, statusMost, crowdedLines, stillLines);
