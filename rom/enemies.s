@@ -79,13 +79,8 @@ windup:
     lda throw_kind - KIND_GOAT,y
     beq lunge
     lda throw_y - KIND_GOAT,y
-    pha
+    sta t1
     lda throw_kind - KIND_GOAT,y
-    tay
-    pla
-    sta t0
-    tya
-    ldy t0
     jsr shoot
     jmp object_done
 lunge:

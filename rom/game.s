@@ -972,58 +972,39 @@ card_palette:
     .byte $0F, $00, $10, $30, $0F, $06, $27, $38, $0F, $00, $10, $30, $0F, $00, $10, $30
     .byte $0F, $16, $0F, $30, $0F, $12, $0F, $30, $0F, $1A, $0F, $30, $0F, $27, $0F, $30
 
-;; The Cellars' floors, each in its own colours: the wall (bricks, moss, roots), stone
-;; (shadow, stone, top), wood and webs (dark, wood, light), treasure (dark, green, shine);
-;; then the four mages' colours. Colour 1 is the bricks' colour in every background palette.
-.macro cellar_look bricks, moss, roots, stone, stone_top
-    .byte $0F, bricks, moss, roots
+;; Each floor in its own colours: the wall (bricks, and the tier's own decoration in its
+;; two colours: moss and roots, books and gold, vines and moonlit leaves), stone (shadow,
+;; stone, top), wood and webs (dark, wood, light), treasure and portals (dark, green,
+;; shine); then the four mages' colours. Colour 1 is the bricks' colour in every background
+;; palette.
+.macro floor_colours bricks, deco, deco_light, stone, stone_top
+    .byte $0F, bricks, deco, deco_light
     .byte $0F, bricks, stone, stone_top
     .byte $0F, bricks, $17, $37
     .byte $0F, bricks, $2A, $30
     .byte $0F, $16, $0F, $30    ; player 1 red (also hearts, spiders, the troll)
     .byte $0F, $12, $0F, $30    ; player 2 blue
-    .byte $0F, $1A, $0F, $30    ; player 3 green (also emeralds)
+    .byte $0F, $1A, $0F, $30    ; player 3 green (also emeralds, snakes)
     .byte $0F, $27, $0F, $30    ; player 4 orange (also ducks, stars, embers, flames)
 .endmacro
-floor_look1: cellar_look $0C, $1B, $17, $00, $1A    ; the stairs: teal bricks, moss
-floor_look2: cellar_look $08, $19, $17, $00, $19    ; the spider cellar: olive, overgrown
-floor_look3: cellar_look $01, $1B, $07, $10, $2B    ; the deep cellar: blue-black, old stone
-floor_look4: cellar_look $0F, $06, $17, $00, $26    ; the troll's hall: black and ember red
 
-;; The Library's floors: panelled walls with shelves of red and gold books and candles (the
-;; Cellars' bricks and moss in these colours), stone, wood, treasure; the mages' colours.
-.macro library_look panels, books, gold, stone, stone_top
-    .byte $0F, panels, books, gold
-    .byte $0F, panels, stone, stone_top
-    .byte $0F, panels, $17, $37
-    .byte $0F, panels, $2A, $30
-    .byte $0F, $16, $0F, $30
-    .byte $0F, $12, $0F, $30
-    .byte $0F, $1A, $0F, $30
-    .byte $0F, $27, $0F, $30
-.endmacro
-floor_look21: library_look $07, $16, $28, $00, $10  ; the reading room: brown, red books
-floor_look22: library_look $07, $12, $27, $00, $10  ; the hall of spears: blue bindings
-floor_look23: library_look $08, $14, $28, $00, $3D  ; the sparking stacks: olive, purple
-floor_look24: library_look $0F, $16, $28, $2D, $00  ; the Ink Goat's hall: black and red
+;; the Cellars: mossy stone and roots
+floor_look1: floor_colours $0C, $1B, $17, $00, $1A    ; the stairs: teal bricks, moss
+floor_look2: floor_colours $08, $19, $17, $00, $19    ; the spider cellar: olive, overgrown
+floor_look3: floor_colours $01, $1B, $07, $10, $2B    ; the deep cellar: blue-black, old stone
+floor_look4: floor_colours $0F, $06, $17, $00, $26    ; the troll's hall: black and ember red
 
-;; The Gardens' floors: a dark wall under the moon with vines and moonlit leaves (the
-;; Cellars' bricks and moss in these colours), hedge stone, wood and webs, portals; the
-;; mages' colours.
-.macro garden_look wall, vines, moonlit, stone, stone_top
-    .byte $0F, wall, vines, moonlit
-    .byte $0F, wall, stone, stone_top
-    .byte $0F, wall, $17, $37
-    .byte $0F, wall, $2B, $30
-    .byte $0F, $16, $0F, $30
-    .byte $0F, $12, $0F, $30
-    .byte $0F, $1A, $0F, $30
-    .byte $0F, $27, $0F, $30
-.endmacro
-floor_look31: garden_look $0B, $1A, $38, $18, $2A  ; the moon lawn: dark green, olive
-floor_look32: garden_look $02, $19, $3C, $0C, $2C  ; the web walk: night blue, teal
-floor_look33: garden_look $0C, $1A, $3A, $09, $1B  ; the sealed garden: deep teal
-floor_look34: garden_look $0F, $09, $38, $0B, $2A  ; the Thorn Serpent's court: black
+;; the Library: panelled walls with shelves of red and gold books and candles
+floor_look21: floor_colours $07, $16, $28, $00, $10  ; the reading room: brown, red books
+floor_look22: floor_colours $07, $12, $27, $00, $10  ; the hall of spears: blue bindings
+floor_look23: floor_colours $08, $14, $28, $00, $3D  ; the sparking stacks: olive, purple
+floor_look24: floor_colours $0F, $16, $28, $2D, $00  ; the Ink Goat's hall: black and red
+
+;; the Gardens: a dark wall under the moon with vines and moonlit leaves
+floor_look31: floor_colours $0B, $1A, $38, $18, $2A  ; the moon lawn: dark green, olive
+floor_look32: floor_colours $02, $19, $3C, $0C, $2C  ; the web walk: night blue, teal
+floor_look33: floor_colours $0C, $1A, $3A, $09, $1B  ; the sealed garden: deep teal
+floor_look34: floor_colours $0F, $09, $38, $0B, $2A  ; the Thorn Serpent's court: black
 
 ;; each floor of the spire's colours, by tier * 4 + floor
 .define FLOOR_LOOKS floor_look1, floor_look2, floor_look3, floor_look4, floor_look21, floor_look22, floor_look23, floor_look24, floor_look31, floor_look32, floor_look33, floor_look34

@@ -70,7 +70,7 @@ pl_safe_x: .res NUM_PLAYERS ; where the mage last stood
 pl_safe_y: .res NUM_PLAYERS
 pl_safe_yh: .res NUM_PLAYERS
 .export pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_blink, pl_vy, pl_vyf
-.export pl_fairy, pl_charge, pl_xf, pl_yf, pl_vx, pl_vxf
+.export pl_fairy, pl_charge
 
 .segment "ZEROPAGE"
 cam_y:     .res 2           ; floor y of the top line of the view
@@ -101,13 +101,7 @@ cam_y:     .res 2           ; floor y of the top line of the view
     sta pl_safe_yh,x
     lda #PS_ALIVE
     sta pl_state,x
-    lda #0
-    sta pl_xf,x
-    sta pl_yf,x
-    sta pl_vx,x
-    sta pl_vxf,x
-    sta pl_vy,x
-    sta pl_vyf,x
+    jsr mage_still
     sta pl_anim,x
     sta pl_drop,x
     sta pl_charge,x
@@ -762,6 +756,19 @@ touch_tile:
 :   rts
 .endproc
 
+;; Mage X stands still on its whole pixel: no fraction, no speed. A := 0; keeps X.
+.proc mage_still
+    lda #0
+    sta pl_xf,x
+    sta pl_yf,x
+    sta pl_vx,x
+    sta pl_vxf,x
+    sta pl_vy,x
+    sta pl_vyf,x
+    rts
+.endproc
+.export mage_still
+
 ;; Carry set when mage X stands in front of the open exit door: DOOR_REACH pixels of its box
 ;; or more are in the doorway, and its middle is level with the door. Keeps X.
 .proc mage_at_door
@@ -912,12 +919,7 @@ middle:
     sta pl_vy,x
     rts
 placed:
-    lda #0
-    sta pl_vx,x
-    sta pl_vxf,x
-    sta pl_vy,x
-    sta pl_vyf,x
-    rts
+    jmp mage_still
 .endproc
 
 ;; Y := the living mage highest up other than X ($FF: none). Keeps X.

@@ -872,13 +872,8 @@ blow:
     bne :+
     ldy t4
     lda boss_shot_y,y
-    pha
+    sta t1
     lda boss_shot,y
-    tay
-    pla
-    sta t0
-    tya
-    ldy t0
     jsr shoot
 :   jmp object_done
 .endproc
@@ -935,11 +930,11 @@ blow:
     rts
 .endproc
 
-;; Object X lets fly an object of kind A (a bubble, a spear) from its front, Y pixels below
-;; its top, the way it faces, with the kind's sound. Keeps X.
+;; Object X lets fly an object of kind A (a bubble, a spear) from its front, t1 pixels
+;; below its top, the way it faces, with the kind's sound. Keeps X.
 .proc shoot
     sta t3
-    tya
+    lda t1
     clc
     adc obj_y,x
     sta t1

@@ -3,7 +3,7 @@
 .include "ember.inc"
 
 .importzp lvl_map, lvl_rows
-.import pl_x, pl_xf, pl_y, pl_yf, pl_yh, pl_vx, pl_vxf, pl_vy, pl_vyf
+.import pl_x, pl_y, pl_yh, mage_still
 
 MAX_PORTALS = 4             ; two pairs a floor
 
@@ -101,13 +101,7 @@ find:
     lsr a
     lsr a
     sta pl_yh,x
-    lda #0
-    sta pl_xf,x
-    sta pl_yf,x
-    sta pl_vx,x
-    sta pl_vxf,x
-    sta pl_vy,x
-    sta pl_vyf,x
+    jsr mage_still
     play_sfx SFX_PORTAL
 done:
     rts
