@@ -85,31 +85,27 @@ gems_start:  .res 3         ; the emeralds when the floor started
 ;; Shows a card in state X: the texts of list A (low), Y (high) on a black screen, with the
 ;; mysterious music.
 .proc show_card
-    sta ptr1
-    sty ptr1+1
+    sta ptr0
+    sty ptr0+1
     stx game_state
     jsr screen_off
     jsr clear_nametables
-    ldy #0
 each:                       ; the list: video address (high, low), text; a zero ends it
-    lda (ptr1),y
+    ldy #0
+    lda (ptr0),y
     beq done
     sta t0
     iny
-    lda (ptr1),y
+    lda (ptr0),y
     tax
-    iny
-    lda (ptr1),y
-    sta ptr0
-    iny
-    lda (ptr1),y
-    sta ptr0+1
-    iny
-    sty t1
+    lda #2
+    jsr skip_ptr0
     lda t0
-    jsr draw_text
-    ldy t1
-    bne each
+    jsr draw_text           ; leaves Y at the text's end
+    iny
+    tya
+    jsr skip_ptr0
+    jmp each
 done:
     lda #<card_palette
     sta ptr0
@@ -145,6 +141,16 @@ go:
     lda #0
     sta continuing
     jmp floor_start
+.endproc
+
+;; ptr0 := ptr0 + A. Keeps X.
+.proc skip_ptr0
+    clc
+    adc ptr0
+    sta ptr0
+    bcc :+
+    inc ptr0+1
+:   rts
 .endproc
 
 ;; Carry set when a player in the game pressed A this frame.
@@ -949,14 +955,9 @@ floor_music: .byte MUS_MARCH, MUS_MARCH, MUS_MARCH, MUS_BOSS
 
 ;; the cards' texts: video address, text; a zero ends the list (each line centred)
 .macro card_text row, text
-    .local str
     .byte >($2000 + (row) * 32 + (32 - .strlen(text)) / 2)
     .byte <($2000 + (row) * 32 + (32 - .strlen(text)) / 2)
-    .addr str
-    .pushseg
-    .segment "RODATA"
-str: .byte text, TXT_END
-    .popseg
+    .byte text, TXT_END
 .endmacro
 card_texts:
     card_text 11, "TIER 1"

@@ -449,8 +449,8 @@ dead:
 ;; ---------------------------------------------------------------------------
 ;; the kinds
 
-;; Ducks fly to and fro; one that sees a mage below swoops down to its height (where a
-;; spell flies), skims along a while, and flies back up.
+;; Ducks fly to and fro; one that sees a mage below swoops straight down to its height
+;; (where a spell flies), skims along at it, and flies back up.
 .proc duck_update
     jsr enemy_touch
     lda obj_kind,x
@@ -548,13 +548,16 @@ dive:
     jmp fly
 .endproc
 
-;; moves object X a pixel (two while swooping or skimming: states 1 and 3) the way it
-;; faces, turning at the walls
+;; moves object X a pixel the way it faces (none while it swoops straight down, state 1;
+;; two while it skims along, state 3), turning at the walls
 .proc walk_x
     ldy #1
     lda obj_state,x
-    lsr a
-    bcc :+
+    cmp #1
+    bne :+
+    rts
+:   cmp #3
+    bne :+
     iny
 :   lda obj_dir,x
     bne left

@@ -369,6 +369,35 @@ TEST(GameRules, SpellsBreakCrackedStoneAndTheEmberOpensTheDoor) {
     EXPECT_NE(door, 0);
 }
 
+TEST(GameRules, ASwoopingDuckComesDownIntoTheBolts) {
+    // a duck 80 pixels over a mage and 40 to its right swoops at it; the mage faces it and
+    // casts bolts, which fly at its head's height, as a player does
+    Cartridge cart;
+    replay(cart, "tier1_solo", "floor1");
+    int slot = 0;
+    while (slot < 10 && cart.ram("obj_kind", slot) != 0) slot++;
+    ASSERT_LT(slot, 10);
+    const int mageY = cart.ram("pl_y") | cart.ram("pl_yh") << 8, duckY = mageY - 80;
+    auto poke = [&](const char* name, int value) { cart.nes->cpu->ram[(cart.addr(name) + slot) & 0x7FF] = value; };
+    poke("obj_x", cart.ram("pl_x") + 40);
+    poke("obj_y", duckY & 255);
+    poke("obj_yh", duckY >> 8);
+    poke("obj_ay", duckY & 255);
+    poke("obj_ayh", duckY >> 8);
+    for (const char* zero : {"obj_state", "obj_timer", "obj_hurt"}) poke(zero, 0);
+    poke("obj_dir", 0x40);
+    poke("obj_hp", 1);
+    poke("obj_kind", 1);
+    cart.nes->cpu->ram[cart.addr("pl_flags") & 0x7FF] &= ~0x40;  // facing right
+    int lowest = duckY;
+    for (int f = 0; f < 150 && cart.ram("obj_kind", slot) == 1; f++) {
+        cart.hold(0, f % 10 < 2 ? 2 : 0);  // B
+        cart.run();
+        lowest = std::max(lowest, cart.ram("obj_y", slot) | cart.ram("obj_yh", slot) << 8);
+    }
+    EXPECT_NE(cart.ram("obj_kind", slot), 1) << "the duck came down to " << mageY - lowest << " pixels over the mage";
+}
+
 // a constant of the cartridge's graphics (gfxconv's gfx_const.inc), such as a tile number
 int gfxConstant(const std::string& name) {
     std::ifstream in(std::string(VEK_BINARY_DIR) + "/rom/gfx_const.inc");
