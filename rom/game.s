@@ -1012,7 +1012,7 @@ card_palette:
 .endmacro
 floor_look1: cellar_look $0C, $1B, $17, $00, $1A    ; the stairs: teal bricks, moss
 floor_look2: cellar_look $08, $19, $17, $00, $19    ; the spider cellar: olive, overgrown
-floor_look3: cellar_look $01, $1B, $07, $10, $2B    ; the deep cellar: blue-black, old stone
+floor_look3: cellar_look $01, $0B, $07, $10, $2B    ; the deep cellar: blue, pale old stone
 floor_look4: cellar_look $0F, $06, $17, $00, $26    ; the troll's hall: black and ember red
 floor_pal_lo: .lobytes floor_look1, floor_look2, floor_look3, floor_look4
 floor_pal_hi: .hibytes floor_look1, floor_look2, floor_look3, floor_look4
