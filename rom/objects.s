@@ -10,7 +10,7 @@
 .importzp cam_y, floor_num, star_timer, jingle, door_row, door_col, gems, floor_wall
 .import floor_objs_lo, floor_objs_hi, cam_row
 .import pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_vy, pl_vyf
-.import mage_hurt, gem_collect, open_door, set_metatile, blocks_side
+.import mage_hurt, gem_collect, open_door, set_metatile, blocks_side, cell_xy
 
 NUM_OBJ   = 10
 NUM_BOLTS = 8
@@ -817,24 +817,9 @@ done:
     jmp object_done
 fly:
     ; target: the door's lower metatile
-    lda door_col
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t0
     lda door_row
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t1
-    lda door_row
-    lsr a
-    lsr a
-    lsr a
-    lsr a
-    sta t2
+    ldy door_col
+    jsr cell_xy
     lda obj_x,x
     cmp t0
     beq x_there
