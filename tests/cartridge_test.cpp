@@ -251,14 +251,27 @@ TEST(GameRules, LatecomerJoinsAtTheFloorStart) {
     replay(cart, "tier1_solo", "floor1");
     ASSERT_EQ(cart.ram("game_state"), 2);
     EXPECT_EQ(cart.ram("pl_state", 2), PS_NONE);
+    // while they can join, the free players see "2P PRESS A" (3P, 4P) in their own colours
+    auto joinLetters = [&](int player) {  // the line's two P's
+        int n = 0;
+        for (int i = 0; i < 64; i++) {
+            const unsigned char* s = &cart.nes->ppu->oam[4 * i];
+            n += s[0] < 239 && s[1] == 'P' - 32 && (s[2] & 3) == player;
+        }
+        return n;
+    };
+    for (int p = 1; p < 4; p++) EXPECT_EQ(joinLetters(p), 2) << "player " << p + 1 << " can join";
+    EXPECT_EQ(joinLetters(0), 0);
     cart.tap(2, A);
     cart.run(2);
     EXPECT_EQ(cart.ram("pl_state", 2), PS_ALIVE) << "player 3 joined";
     EXPECT_EQ(cart.ram("pl_hearts", 2), 3);
     EXPECT_EQ(cart.ram("pl_y", 2), cart.ram("pl_y", 0)) << "beside the mage already there";
     EXPECT_GE(cart.spritesWithPalette(2), 4);
-    // much later in the floor nobody joins any more
+    EXPECT_EQ(joinLetters(2), 0) << "player 3 is in";
+    // much later in the floor nobody joins any more, and no line says so
     cart.run(300);
+    EXPECT_EQ(joinLetters(3), 0);
     cart.tap(3, A);
     cart.run(2);
     EXPECT_EQ(cart.ram("pl_state", 3), PS_NONE);
