@@ -16,9 +16,7 @@ HINT_ADDR  = $2000 + 14 * 32 + 5
 HINT_LEN   = 21
 LOGO_ROW   = 3              ; tile row of "EMBER"; "SPIRE" follows five rows lower
 LOGO_COL   = 6
-TORCH_ROW  = 20             ; the torches' flames, their bowls and stands below
-TORCH_LEFT = 12             ; tile columns, either side of the gate
-TORCH_RIGHT = 19
+TORCH_ADDR = $2000 + 20 * 32  ; the torches' flames, their bowls and stands below
 NUM_STARS  = 16             ; the stars twinkle in turn, one every 4 frames, for 12 frames
 
 .segment "ZEROPAGE"
@@ -108,10 +106,19 @@ ground_col:
     lda #>($2000 + 19 * 32 + 14)
     ldx #<($2000 + 19 * 32 + 14)
     jsr draw_block
-    ldx #<(TORCH_ROW * 32 + TORCH_LEFT)
-    jsr draw_torch
-    ldx #<(TORCH_ROW * 32 + TORCH_RIGHT)
-    jsr draw_torch
+    ldy #1
+torches:
+    sty t5
+    lda #<bg_torch
+    sta ptr0
+    lda #>bg_torch
+    sta ptr0+1
+    ldx torch_lo,y
+    lda #>TORCH_ADDR
+    jsr draw_block
+    ldy t5
+    dey
+    bpl torches
 
     ; "PRESS A TO JOIN" and the buttons
     lda #<title_texts
@@ -316,17 +323,6 @@ move:
     jmp mage_draw_all
 .endproc
 
-;; Draws a torch in the four tile rows from TORCH_ROW down, at the tile column given by X
-;; (the low byte of its video address; the picture is off).
-.proc draw_torch
-    lda #<bg_torch
-    sta ptr0
-    lda #>bg_torch
-    sta ptr0+1
-    lda #>($2000 + TORCH_ROW * 32)
-    jmp draw_block
-.endproc
-
 ;; The sky and the torches come alive with a tile or two a frame: every fourth frame one
 ;; star begins to twinkle and the one that began three steps earlier stops; two frames
 ;; later each torch's flame tip takes its next shape. Everything repeats every 64 frames.
@@ -363,28 +359,25 @@ queue_star:
     rts
 
 flames:
+    ldy #1
+torch:
+    sty t1
     lda frame_count
     lsr a
     lsr a
-    and #15
-    tax
-    lda flicker,x
-    sta t0
-    lda #>($2000 + TORCH_ROW * 32)
-    ldx #<(TORCH_ROW * 32 + TORCH_LEFT)
-    jsr queue_tile
-    lda frame_count         ; the other torch keeps its own time
-    lsr a
-    lsr a
     clc
-    adc #5
+    adc torch_phase,y       ; each torch keeps its own time
     and #15
     tax
     lda flicker,x
     sta t0
-    lda #>($2000 + TORCH_ROW * 32)
-    ldx #<(TORCH_ROW * 32 + TORCH_RIGHT)
-    ; fall through
+    ldx torch_lo,y
+    lda #>TORCH_ADDR
+    jsr queue_tile
+    ldy t1
+    dey
+    bpl torch
+    rts
 .endproc
 
 ;; Queues the tile t0 for the video address A (high), X (low); when the queue is full this
@@ -454,6 +447,12 @@ title_stars:
     star  5,  1, TILE_STAR_SMALL, TILE_STAR
 .assert * - title_stars = NUM_STARS * 4, error, "star count"
 .assert (NUM_STARS & (NUM_STARS - 1)) = 0, error, "the stars take turns by a mask"
+
+;; the torches either side of the gate: the low byte of their video address (tile columns
+;; 12 and 19), and how far each is into the flicker
+torch_lo:    .byte <(TORCH_ADDR + 12), <(TORCH_ADDR + 19)
+torch_phase: .byte 0, 5
+.assert >(TORCH_ADDR + 19) = >TORCH_ADDR, error, "the torches share a high byte"
 
 ;; the flame tip of a torch, four frames each
 flicker:
