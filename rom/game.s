@@ -12,7 +12,7 @@
 .import objects_init, objects_update, objects_draw, objects_spawn, obj_spawn
 .import bolts_init, bolts_update, bolts_draw
 .import hud_draw, draw_sprite_text
-.import tier_floor, tier_card_list, end_card_list, draw_lines, floor_music
+.import tier_floor, tier_card_list, end_card_list, floor_music
 .importzp tier
 
 START_TIER   = 0            ; debug switch: the tier the climb starts at (0 to NUM_TIERS - 1)
@@ -96,7 +96,7 @@ gems_start:  .res 3         ; the emeralds when the floor started
     jsr clear_nametables
     lda ptr1
     ldy ptr1+1
-    jsr draw_lines
+    jsr draw_texts
     lda #<card_palette
     sta ptr0
     lda #>card_palette

@@ -22,7 +22,7 @@ tier: .res 1                ; the tier being climbed, 0 (the Cellars) to NUM_TIE
     rts
 .endproc
 
-;; A (low), Y (high) := the lines of the tier's card: its number, name and motto.
+;; A (low), Y (high) := the texts of the tier's card (for draw_texts): number, name, motto.
 .proc tier_card_list
     ldx tier
     lda card_lines_lo,x
@@ -38,55 +38,15 @@ tier: .res 1                ; the tier being climbed, 0 (the Cellars) to NUM_TIE
     rts
 .endproc
 
-;; Draws the lines of text listed at A (low), Y (high): row, column, then the text up to
-;; TXT_END, for each line; a row of $FF ends the list.
-.proc draw_lines
-    sta ptr0
-    sty ptr0+1
-each:
-    ldy #0
-    lda (ptr0),y            ; $2000 + row * 32 + column
-    cmp #$FF
-    beq done
-    sta t0
-    lda #0
-    ldx #5
-:   asl t0
-    rol a
-    dex
-    bne :-
-    ora #$20
-    pha
-    iny
-    lda (ptr0),y
-    ora t0
-    tax
-    lda ptr0                ; the text follows
-    clc
-    adc #2
-    sta ptr0
-    bcc :+
-    inc ptr0+1
-:   pla
-    jsr draw_text           ; leaves Y at its TXT_END
-    iny
-    tya
-    clc
-    adc ptr0
-    sta ptr0
-    bcc each
-    inc ptr0+1
-    bne each
-done:
-    rts
-.endproc
-.export tier_floor, tier_card_list, end_card_list, draw_lines
+.export tier_floor, tier_card_list, end_card_list
 
 .segment "RODATA"
 
-;; a line of text centred on the screen at row ROW
+;; a line of text centred on the screen at row ROW (for draw_texts)
 .macro line row, text
-    .byte row, (32 - .strlen(text)) / 2, text, TXT_END
+    .byte >($2000 + (row) * 32 + (32 - .strlen(text)) / 2)
+    .byte <($2000 + (row) * 32 + (32 - .strlen(text)) / 2)
+    .byte text, TXT_END
 .endmacro
 
 ;; the tiers' cards: number, name, motto
@@ -95,15 +55,15 @@ card_lines_hi: .hibytes card1, card2, card3
 card1:  line 11, "TIER 1"
         line 14, "THE CELLARS"
         line 17, "TAKE BACK THE EMBERS"
-        .byte $FF
+        .byte 0
 card2:  line 11, "TIER 2"
         line 14, "THE LIBRARY"
         line 17, "WHERE THE CANDLES BURN"
-        .byte $FF
+        .byte 0
 card3:  line 11, "TIER 3"
         line 14, "THE GARDENS"
         line 17, "UNDER THE SLEEPING MOON"
-        .byte $FF
+        .byte 0
 
 ;; the card after each tier's boss, for the tier the cartridge ends with
 end_lines_lo: .lobytes end1, end2, end3
@@ -111,15 +71,15 @@ end_lines_hi: .hibytes end1, end2, end3
 end1:   line 10, "THE CINDER TROLL FALLS"
         line 13, "THE FIRST EMBER GLOWS"
         line 18, "TO BE CONTINUED"
-        .byte $FF
+        .byte 0
 end2:   line 10, "THE INK GOAT FALLS"
         line 13, "TWO EMBERS GLOW AGAIN"
         line 18, "TO BE CONTINUED"
-        .byte $FF
+        .byte 0
 end3:   line 10, "THE THORN SERPENT FALLS"
         line 13, "THREE EMBERS GLOW AGAIN"
         line 18, "TO BE CONTINUED"
-        .byte $FF
+        .byte 0
 
 ;; the music of each floor, four to a tier
 floor_music:
