@@ -39,7 +39,15 @@ burn_y:    .res 1           ; screen y of the next one
     lda frame_count
     lsr a
     bcc look
-    jsr walk_x
+    ldy obj_kind,x
+    lda throw_kind - KIND_GOAT,y
+    bne :+
+    jsr ground_ahead        ; a snake turns where its ground ends
+    bcc :+
+    lda obj_dir,x
+    eor #$40
+    sta obj_dir,x
+:   jsr walk_x
     lda obj_x,x
     sec
     sbc obj_ax,x
@@ -92,18 +100,60 @@ lunge:
     jmp object_done
 lunging:
     ldy #LUNGE_SPEED
-:   tya
+step:
+    tya
     pha
+    jsr ground_ahead
+    bcs edge
     jsr walk_x
     pla
     tay
     dey
-    bne :-
+    bne step
     dec obj_timer,x
     bne :+
+rest:
     lda #0                  ; pacing again: back home, then a rest before the next
     sta obj_state,x
 :   jmp object_done
+edge:                       ; it stops where its ground ends
+    pla
+    jmp rest
+.endproc
+
+;; Carry clear when object X's ground goes on ahead of it: the metatile under the pixel
+;; just beyond its leading edge is stone or a ledge. Keeps X.
+.proc ground_ahead
+    lda obj_y,x
+    clc
+    adc #16
+    sta t0
+    lda obj_yh,x
+    adc #0
+    sta t1
+    lda obj_x,x
+    ldy obj_dir,x
+    bne :+
+    clc
+    adc #16
+    jmp probe
+:   sec
+    sbc #1
+probe:
+    jsr cmap_probe
+    cmp #MTT_SOLID
+    beq yes
+    cmp #MTT_LEDGE
+    beq yes
+    cmp #MTT_CRACKED
+    beq yes
+    cmp #MTT_HARD
+    beq yes
+    sec
+    rts
+yes:
+    clc
+    rts
 .endproc
 
 ;; Carry clear when a living mage is in thrower X's sight (then it faces that mage): a goat
