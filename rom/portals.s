@@ -1,4 +1,7 @@
 ; Portals: pairs of portal metatiles on a floor. Up on one takes a mage to the other.
+; A floor's map keeps linked portals within seven rows of each other (the rows the view
+; has loaded above a mage) and the lower one in the view, so that a mage always comes out
+; onto ground that is there.
 
 .include "ember.inc"
 
