@@ -662,8 +662,8 @@ lower:
 wall_row: .res 16, MT_WALL   ; what lies below a floor
 
 ;; the floors of the spire, four to a tier: three floors and the boss floor
-.define FLOOR_MAPS lvl_t1f1_map, lvl_t1f2_map, lvl_t1f3_map, lvl_t1boss_map, lvl_t2f1_map, lvl_t2f2_map, lvl_t2f3_map, lvl_t2boss_map, lvl_t3f1_map, lvl_t3f2_map, lvl_t3f3_map, lvl_t3boss_map
-.define FLOOR_OBJS lvl_t1f1_objs, lvl_t1f2_objs, lvl_t1f3_objs, lvl_t1boss_objs, lvl_t2f1_objs, lvl_t2f2_objs, lvl_t2f3_objs, lvl_t2boss_objs, lvl_t3f1_objs, lvl_t3f2_objs, lvl_t3f3_objs, lvl_t3boss_objs
+.define FLOOR_MAPS lvl_t1f1_map, lvl_t1f2_map, lvl_t1f3_map, lvl_t1boss_map, lvl_t2f1_map, lvl_t2f2_map, lvl_t2f3_map, lvl_t2boss_map, lvl_t3f1_map, lvl_t3f2_map, lvl_t3f3_map, lvl_t3boss_map, lvl_t4f1_map, lvl_t4f2_map, lvl_t4f3_map, lvl_t4boss_map
+.define FLOOR_OBJS lvl_t1f1_objs, lvl_t1f2_objs, lvl_t1f3_objs, lvl_t1boss_objs, lvl_t2f1_objs, lvl_t2f2_objs, lvl_t2f3_objs, lvl_t2boss_objs, lvl_t3f1_objs, lvl_t3f2_objs, lvl_t3f3_objs, lvl_t3boss_objs, lvl_t4f1_objs, lvl_t4f2_objs, lvl_t4f3_objs, lvl_t4boss_objs
 floor_map_lo:  .lobytes FLOOR_MAPS
 floor_map_hi:  .hibytes FLOOR_MAPS
 floor_objs_lo: .lobytes FLOOR_OBJS
@@ -671,5 +671,6 @@ floor_objs_hi: .hibytes FLOOR_OBJS
 floor_rows:    .byte LVL_T1F1_ROWS, LVL_T1F2_ROWS, LVL_T1F3_ROWS, LVL_T1BOSS_ROWS
                .byte LVL_T2F1_ROWS, LVL_T2F2_ROWS, LVL_T2F3_ROWS, LVL_T2BOSS_ROWS
                .byte LVL_T3F1_ROWS, LVL_T3F2_ROWS, LVL_T3F3_ROWS, LVL_T3BOSS_ROWS
+               .byte LVL_T4F1_ROWS, LVL_T4F2_ROWS, LVL_T4F3_ROWS, LVL_T4BOSS_ROWS
 .assert * - floor_rows = NUM_TIERS * TIER_FLOORS, error, "a tier's floors are missing"
 .export floor_objs_lo, floor_objs_hi

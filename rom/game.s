@@ -1,5 +1,5 @@
-; The climb: the tier card, the floors, the floor clear, game over and continue, and the
-; card after the tier's boss. Also what the mages find on a floor: emeralds, chests,
+; The climb: the tier card, the floors, the floor clear, game over and continue (the
+; ending is in ending.s). Also what the mages find on a floor: emeralds, chests,
 ; braziers and the exit door.
 
 .include "ember.inc"
@@ -12,7 +12,8 @@
 .import objects_init, objects_update, objects_draw, objects_spawn, obj_spawn
 .import bolts_init, bolts_update, bolts_draw
 .import hud_draw, draw_sprite_text
-.import tier_floor, tier_card_list, end_card_list, floor_music
+.import tier_floor, tier_card_list, floor_music
+.import end_init, crumble_init, crumble_update
 .importzp tier
 
 START_TIER   = 0            ; debug switch: the tier the climb starts at (0 to NUM_TIERS - 1)
@@ -210,6 +211,7 @@ next:
     jsr find_door
     jsr objects_init
     jsr bolts_init
+    jsr crumble_init
     ; a lit brazier stays lit
     lda ckpt_row
     cmp #$FF
@@ -372,6 +374,7 @@ found:
     jsr objects_spawn
     jsr flush_pending
     jsr camera_to_scroll
+    jsr crumble_update
     jsr timers
     jsr hud_draw
     jsr floor_captions
@@ -653,6 +656,7 @@ more:
     rts
 .endproc
 .export open_chest
+.export caption, joined_pressed_a, show_card
 
 ;; Mage X lit the brazier at row t3, column t2: the floor restarts here, ghosts come back,
 ;; every mage gets a heart. Keeps X.
@@ -812,7 +816,7 @@ clear:
 .endproc
 
 ;; Floor clear: the view stays, "CLEAR!" shows while the fanfare plays, then the next floor
-;; (or, after the boss, the end of the tier).
+;; (after a boss, the next tier's card; after the last, the ending).
 .proc clear_update
     inc state_timer
     lda state_timer
@@ -903,30 +907,6 @@ continue:
     jmp draw_sprite_text
 .endproc
 
-;; After the last tier's boss: to be continued, then back to the title.
-.proc end_init
-    jsr end_card_list
-    ldx #STATE_END
-    jmp show_card
-.endproc
-
-;; The end card: after a while "PRESS A" shows, and A goes back to the title.
-.proc end_update
-    lda state_timer
-    cmp #$FF
-    beq :+
-    inc state_timer
-:   cmp #120
-    bcc done
-    ldx #CAP_PRESS_A_END
-    jsr caption
-    jsr joined_pressed_a
-    bcc done
-    jmp title_init
-done:
-    rts
-.endproc
-
 .assert START_FLOOR < TIER_FLOORS, error, "START_FLOOR is past the tier"
 .assert START_TIER < NUM_TIERS, error, "START_TIER is past the spire"
 
@@ -942,12 +922,12 @@ CAP_OVER = 1
 CAP_PRESS_A = 2
 CAP_PRESS_A_END = 3
 CAP_FLOOR = 4               ; the floors' names follow, one per floor of the spire
-.define CAPTIONS txt_clear, txt_over, txt_press_a, txt_press_a, txt_floor1, txt_floor2, txt_floor3, txt_floor4, txt_floor21, txt_floor22, txt_floor23, txt_floor24, txt_floor31, txt_floor32, txt_floor33, txt_floor34
+.define CAPTIONS txt_clear, txt_over, txt_press_a, txt_press_a, txt_floor1, txt_floor2, txt_floor3, txt_floor4, txt_floor21, txt_floor22, txt_floor23, txt_floor24, txt_floor31, txt_floor32, txt_floor33, txt_floor34, txt_floor41, txt_floor42, txt_floor43, txt_floor44
 cap_lo:  .lobytes CAPTIONS
 cap_hi:  .hibytes CAPTIONS
-cap_x:   .byte 104, 92, 100, 100, 92, 92, 92, 96, 92, 92, 92, 96, 92, 92, 92, 96
-cap_y:   .byte 96, 88, 112, 200, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64
-cap_pal: .byte 3, 0, 3, 3, 3, 3, 3, 0, 3, 3, 3, 0, 3, 3, 3, 0
+cap_x:   .byte 104, 92, 100, 100, 92, 92, 92, 96, 92, 92, 92, 96, 92, 92, 92, 96, 92, 92, 92, 96
+cap_y:   .byte 96, 88, 112, 208, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64
+cap_pal: .byte 3, 0, 3, 3, 3, 3, 3, 0, 3, 3, 3, 0, 3, 3, 3, 0, 3, 3, 3, 0
 .assert * - cap_pal = CAP_FLOOR + NUM_TIERS * TIER_FLOORS, error, "a caption per floor"
 txt_clear:    .byte "CLEAR!", TXT_END
 txt_over:     .byte "GAME OVER", TXT_END
@@ -964,6 +944,10 @@ txt_floor31:  .byte "FLOOR 3-1", TXT_END
 txt_floor32:  .byte "FLOOR 3-2", TXT_END
 txt_floor33:  .byte "FLOOR 3-3", TXT_END
 txt_floor34:  .byte "BOSS 3-4", TXT_END
+txt_floor41:  .byte "FLOOR 4-1", TXT_END
+txt_floor42:  .byte "FLOOR 4-2", TXT_END
+txt_floor43:  .byte "FLOOR 4-3", TXT_END
+txt_floor44:  .byte "BOSS 4-4", TXT_END
 txt_join:     .byte "P PRESS A", TXT_END
 txt_up:       .byte "UP", TXT_END
 hint_bob:     .byte 0, 1, 2, 1
@@ -1006,12 +990,19 @@ floor_look32: floor_colours $02, $19, $3C, $0C, $2C  ; the web walk: night blue,
 floor_look33: floor_colours $0C, $1A, $3A, $09, $1B  ; the sealed garden: deep teal
 floor_look34: floor_colours $0F, $09, $38, $0B, $2A  ; the Thorn Serpent's court: black
 
+;; the Crown: bare grey stone under the storm, with storm clouds and lightning
+floor_look41: floor_colours $00, $02, $38, $2D, $10  ; the broken stair: grey, night
+floor_look42: floor_colours $2D, $01, $30, $00, $10  ; the storm gallery: dark grey
+floor_look43: floor_colours $03, $02, $3C, $00, $10  ; the crumbling crown: purple
+floor_look44: floor_colours $0F, $04, $34, $2D, $13  ; the Hollow Wisp's court: black
+
 ;; each floor of the spire's colours, by tier * 4 + floor
-.define FLOOR_LOOKS floor_look1, floor_look2, floor_look3, floor_look4, floor_look21, floor_look22, floor_look23, floor_look24, floor_look31, floor_look32, floor_look33, floor_look34
+.define FLOOR_LOOKS floor_look1, floor_look2, floor_look3, floor_look4, floor_look21, floor_look22, floor_look23, floor_look24, floor_look31, floor_look32, floor_look33, floor_look34, floor_look41, floor_look42, floor_look43, floor_look44
 floor_pal_lo: .lobytes FLOOR_LOOKS
 floor_pal_hi: .hibytes FLOOR_LOOKS
 ;; what is left where a block breaks or an emerald goes
 floor_walls: .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL_HALL
+             .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL
              .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL
              .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL
 .assert * - floor_walls = NUM_TIERS * TIER_FLOORS, error, "a wall per floor"

@@ -8,6 +8,7 @@
 
 .include "ember.inc"
 
+.import crumble_touch
 .importzp cmap_top, lvl_rows
 .import set_metatile, gem_collect, open_chest, light_brazier, mage_exits
 .import bolt_fire, game_over_check, portal_touch
@@ -546,6 +547,8 @@ stop:
 .proc blocks_side
     cmp #MTT_SOLID
     beq yes
+    cmp #MTT_CRUMBLE
+    beq yes
     cmp #MTT_CRACKED
     beq yes
     cmp #MTT_HARD
@@ -665,7 +668,10 @@ bump:
 ;; the feet were above before this move (and the mage is not dropping through)
 feet_check:
     jsr cmap_probe
-    jsr blocks_side
+    cmp #MTT_CRUMBLE        ; loose stone holds, and starts to go
+    bne :+
+    jsr crumble_touch
+:   jsr blocks_side
     bcs yes
     cmp #MTT_LEDGE
     bne no

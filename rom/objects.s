@@ -13,6 +13,7 @@
 .import mage_hurt, gem_collect, open_door, set_metatile, blocks_side, cell_xy
 .import thrower_update, bubble_update, spear_update, burner_update
 .import goat_draw, bubble_draw, spearman_draw, spear_draw, burner_draw, snake_draw
+.import wisp_update, wisp_draw
 
 NUM_OBJ   = 10
 NUM_BOLTS = 8
@@ -20,6 +21,8 @@ NUM_BOLTS = 8
 TROLL_HP  = 12
 INKGOAT_HP = 14
 THORN_HP  = 16
+HOLLOW_HP = 20
+WISP_HP   = 1
 SNAKE_HP  = 2
 SPIDER_HP = 2
 DUCK_HP   = 1
@@ -478,6 +481,10 @@ dead:
     lda kind_flags,y
     and #KF_BOSS
     beq :+
+    cpy #KIND_HOLLOW        ; the last boss: its music fades with it
+    bne last_done
+    jsr music_fade
+last_done:
     lda #0
     sta boss_hp
     lda obj_x,x             ; the boss lets the ember go
@@ -747,7 +754,9 @@ offset:
 BOSS_TROLL   = 0            ; the bosses' rows in the boss tables
 BOSS_INKGOAT = 1
 BOSS_THORN   = 2
+BOSS_HOLLOW  = 3
 BLOW_GAP     = 24           ; frames between a boss's shots
+INHALE_TIME  = 90           ; frames the Hollow Wisp breathes in
 
 ;; The bosses walk towards the mages, wind up, dash across the hall until they hit a wall,
 ;; and stand dazed for a moment; hurt, they walk less between dashes. The Ink Goat blows a
@@ -829,12 +838,15 @@ walk:
     lda #60
 :   cmp obj_timer,x
     bcs step
-    lda boss_blow_time,y    ; a volley of bubbles first
+    lda boss_blow_time,y    ; a volley of shots first (or a breath in)
     beq wind
     sta obj_timer,x
     lda #4
     sta obj_state,x
-    jmp object_done
+    lda boss_shot,y
+    bne :+
+    play_sfx SFX_BOSS_INHALE
+:   jmp object_done
 wind:
     lda #1
     sta obj_state,x
@@ -862,10 +874,15 @@ face:
     jsr face_mage
     jmp object_done
 blow:
-    ; a shot from the mouth every BLOW_GAP frames, then the wind-up
+    ; a shot from the mouth every BLOW_GAP frames (or a breath in), then the wind-up
     dec obj_timer,x
     beq wind
-    lda obj_timer,x
+    ldy t4
+    lda boss_shot,y
+    bne :+
+    jsr inhale
+    jmp object_done
+:   lda obj_timer,x
     cmp #BLOW_GAP / 2
     bcc :+
     jsr face_mage
@@ -881,16 +898,41 @@ blow:
 :   jmp object_done
 .endproc
 
+;; Boss X breathes in: every living mage on the screen is pulled a pixel towards its
+;; middle (a mage walking away holds its ground; one standing still drifts in).
+.proc inhale
+    ldy #NUM_PLAYERS - 1
+each:
+    lda pl_sy,y
+    cmp #$FF
+    beq next
+    lda obj_x,x             ; the mage's x when it stands in the middle
+    clc
+    adc #8
+    cmp pl_x,y
+    beq next
+    lda pl_x,y
+    bcs right
+    sbc #0                  ; (carry clear: one less)
+    jmp set
+right:
+    adc #0                  ; (carry set: one more)
+set:
+    sta pl_x,y
+next:
+    dey
+    bpl each
+    rts
+.endproc
+
 ;; Y := boss X's row in the boss tables
 .proc boss_row
-    ldy #BOSS_TROLL
+    ldy #BOSS_HOLLOW
     lda obj_kind,x
-    cmp #KIND_TROLL
+:   cmp boss_kind,y
     beq :+
-    ldy #BOSS_INKGOAT
-    cmp #KIND_INKGOAT
-    beq :+
-    ldy #BOSS_THORN
+    dey
+    bne :-
 :   rts
 .endproc
 
@@ -1544,6 +1586,8 @@ each:
     jsr cmap_probe
     cmp #MTT_SOLID
     beq kill
+    cmp #MTT_CRUMBLE
+    beq kill
     cmp #MTT_CRACKED
     beq breaks
     cmp #MTT_HARD
@@ -1795,57 +1839,61 @@ kind_update:
     .word puff_update - 1, flame_update - 1
     .word thrower_update - 1, bubble_update - 1, thrower_update - 1, spear_update - 1
     .word burner_update - 1, burner_update - 1, burner_update - 1, boss_update - 1
-    .word thrower_update - 1, boss_update - 1
+    .word thrower_update - 1, boss_update - 1, wisp_update - 1, boss_update - 1
 kind_draw:
     .word no_draw - 1, duck_draw - 1, spider_draw - 1, boss_draw - 1
     .word ember_draw - 1, item_draw - 1, item_draw - 1, item_draw - 1
     .word puff_draw - 1, flame_draw - 1
     .word goat_draw - 1, bubble_draw - 1, spearman_draw - 1, spear_draw - 1
     .word burner_draw - 1, burner_draw - 1, burner_draw - 1, boss_draw - 1
-    .word snake_draw - 1, boss_draw - 1
+    .word snake_draw - 1, boss_draw - 1, wisp_draw - 1, boss_draw - 1
 ;          none duck     spider     troll    ember gem heart star puff flame
 ;          goat bubble spearman spear jet torch spark inkgoat
-;          snake thorn
+;          snake thorn wisp hollow
 kind_hp:   .byte 0, DUCK_HP, SPIDER_HP, TROLL_HP, 0, 0, 0, 0, 0, 0
            .byte GOAT_HP, 1, SPEARMAN_HP, 1, 1, 1, 1, INKGOAT_HP
-           .byte SNAKE_HP, THORN_HP
+           .byte SNAKE_HP, THORN_HP, WISP_HP, HOLLOW_HP
 kind_flags: .byte 0, KF_SHOOT, KF_SHOOT, KF_SHOOT | KF_BOSS, 0, 0, 0, 0, 0, 0
            .byte KF_SHOOT, KF_SHOOT | KF_FRAGILE, KF_SHOOT, KF_FRAGILE
            .byte KF_SHOOT | KF_FIRE, KF_SHOOT | KF_FIRE, 0, KF_SHOOT | KF_BOSS
-           .byte KF_SHOOT, KF_SHOOT | KF_BOSS
+           .byte KF_SHOOT, KF_SHOOT | KF_BOSS, KF_SHOOT, KF_SHOOT | KF_BOSS
 kind_width: .byte 16, 16, 16, 32, 16, 8, 8, 8, 16, 16
            .byte 16, 16, 16, 16, 16, 16, 16, 32
-           .byte 16, 32
+           .byte 16, 32, 16, 32
 box_x:     .byte 0, 2, 2, 4, 0, 0, 0, 0, 0, 0
            .byte 2, 2, 3, 0, 3, 4, 3, 4
-           .byte 2, 4
+           .byte 2, 4, 3, 4
 box_y:     .byte 0, 4, 2, 4, 0, 0, 0, 0, 0, 0
            .byte 2, 2, 2, 3, <-16, <-6, 3, 4
-           .byte 6, 2
+           .byte 6, 2, 2, 4
 box_w:     .byte 1, 12, 12, 24, 16, 8, 8, 8, 1, 1
            .byte 12, 12, 10, 16, 10, 8, 10, 24
-           .byte 12, 24
+           .byte 12, 24, 10, 24
 box_h:     .byte 1, 10, 12, 28, 16, 8, 8, 8, 1, 1
            .byte 12, 12, 13, 2, 32, 14, 10, 26
-           .byte 9, 28
+           .byte 9, 28, 11, 26
 .assert box_h - box_w = KIND_COUNT, error, "a kind is missing from the kind tables"
 
 ;; the bosses (BOSS_*): health below which they hurry, their palettes, how long the volley
 ;; of shots before a wind-up lasts, what they shoot and from how far below their top, and
 ;; their pictures: walk, walk, wind-up, dash, blow
-;;               troll                   Ink Goat                Thorn Serpent
-boss_half:      .byte TROLL_HP / 2 + 1,  INKGOAT_HP / 2 + 1,     THORN_HP / 2 + 1
-boss_pal:       .byte 0,                 1,                      2
-boss_pal_hurt:  .byte 3,                 0,                      3
-boss_blow_time: .byte 0,                 3 * BLOW_GAP + 1,       2 * BLOW_GAP + 1
-boss_shot:      .byte 0,                 KIND_BUBBLE,            KIND_SPEAR
-boss_shot_y:    .byte 0,                 8,                      22
+;; (a boss that shoots nothing breathes in instead, pulling the mages towards it)
+;;               troll                   Ink Goat                Thorn Serpent       Hollow Wisp
+boss_kind:      .byte KIND_TROLL,        KIND_INKGOAT,           KIND_THORN,         KIND_HOLLOW
+boss_half:      .byte TROLL_HP / 2 + 1,  INKGOAT_HP / 2 + 1,     THORN_HP / 2 + 1,   HOLLOW_HP / 2 + 1
+boss_pal:       .byte 0,                 1,                      2,                  1
+boss_pal_hurt:  .byte 3,                 0,                      3,                  0
+boss_blow_time: .byte 0,                 3 * BLOW_GAP + 1,       2 * BLOW_GAP + 1,   INHALE_TIME
+boss_shot:      .byte 0,                 KIND_BUBBLE,            KIND_SPEAR,         0
+boss_shot_y:    .byte 0,                 8,                      22,                 0
 boss_ms:
     .addr ms_troll_walk1, ms_troll_walk2, ms_troll_windup, ms_troll_dash, ms_troll_walk1
     .addr 0, 0, 0
     .addr ms_inkgoat, ms_inkgoat, ms_inkgoat_charge, ms_inkgoat_charge, ms_inkgoat
     .addr 0, 0, 0
     .addr ms_thorn, ms_thorn, ms_thorn_charge, ms_thorn_charge, ms_thorn_charge
+    .addr 0, 0, 0
+    .addr ms_hollow, ms_hollow, ms_hollow, ms_hollow, ms_hollow_inhale
     .addr 0, 0, 0
 
 ;; the sound of what a kind lets fly (bubble, -, spear)
@@ -1854,10 +1902,11 @@ shot_sfx: .byte SFX_GOAT_BUBBLE, 0, SFX_TROLL_SPEAR
 ;; the floor map's object kinds (ENT_*) as object kinds; 0: not an object
 ent_kind: .byte 0, KIND_DUCK, KIND_SPIDER, KIND_TROLL
           .byte KIND_GOAT, KIND_SPEARMAN, KIND_JET, KIND_TORCH, KIND_SPARK, KIND_INKGOAT
-          .byte KIND_SNAKE, KIND_THORN
+          .byte KIND_SNAKE, KIND_THORN, KIND_WISP, KIND_HOLLOW
 .assert ENT_START = 0 && ENT_DUCK = 1 && ENT_SPIDER = 2 && ENT_TROLL = 3, error, "ent_kind is out of step"
 .assert ENT_GOAT = 4 && ENT_INKGOAT = 9, error, "ent_kind is out of step"
 .assert ENT_SNAKE = 10 && ENT_THORN = 11, error, "ent_kind is out of step"
+.assert ENT_WISP = 12 && ENT_HOLLOW = 13, error, "ent_kind is out of step"
 
 item_pal:  .byte 2, 0, 3    ; emerald, heart, star
 item_tile: .byte TILE_GEM, TILE_HEART, TILE_WISHSTAR

@@ -330,7 +330,8 @@ TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheSpire) {
     ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/spire_solo.txt"));
     Cartridge cart;
     int highestPitch = 0, pickups = 0, lastGems = 0, webFrames = 0, webSounds = 0, lastHp = 0;
-    bool starShone = false, musicPaused = false, braziers = false;
+    bool starShone = false, musicPaused = false, braziers = false, screams = false, inhales = false;
+    bool ending = false;
     std::map<int, int> floorMusic;  // floor of the spire (tier * 4 + floor) -> track heard on it
     std::map<int, int> bossHits;    // tier -> hits its boss took with effect 28
     std::map<int, bool> bossBeaten; // tier -> its boss beaten, the ember let go
@@ -360,7 +361,11 @@ TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheSpire) {
         if (hp == 0 && lastHp > 0)
             for (int i = 0; i < 10; i++) bossBeaten[tier] = bossBeaten[tier] || cart.ram("obj_kind", i) == 4;
         lastHp = hp;
-        if (cart.ram("game_state") == 2) floorMusic[tier * 4 + cart.ram("floor_num")] = cart.ram("snd_track");
+        if (cart.ram("game_state") == 2)  // the piece a floor starts with (the last boss's fades)
+            floorMusic.emplace(tier * 4 + cart.ram("floor_num"), cart.ram("snd_track"));
+        screams |= tier == 3 && voiceHas(cart, 33);
+        inhales |= tier == 3 && cart.ram("floor_num") == 3 && voiceHas(cart, 15);
+        ending |= cart.ram("game_state") == 5 && cart.ram("snd_track") == 0;
     }
     EXPECT_GE(pickups, 20);
     EXPECT_GE(highestPitch, 2) << "emeralds in a row: each pickup a step higher";
@@ -369,11 +374,15 @@ TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheSpire) {
     EXPECT_TRUE(starShone) << "the wishing star";
     EXPECT_TRUE(musicPaused) << "the music rests while the star's jingle plays";
     EXPECT_TRUE(braziers) << "a brazier was lit";
-    // the Cellars march, the Library is heroic, the Gardens dreamy; boss floors play the boss
-    // music
-    const int music[12] = {8, 8, 8, 7, 1, 1, 1, 7, 3, 3, 3, 7};
-    for (int floor = 0; floor < 12; floor++) EXPECT_EQ(floorMusic[floor], music[floor]) << "floor " << floor;
-    for (int tier = 0; tier < 3; tier++) {
+    EXPECT_TRUE(screams) << "a wisp of the Crown screams as it starts to chase";
+    EXPECT_TRUE(inhales) << "the Hollow Wisp breathes in";
+    EXPECT_TRUE(ending) << "the ending, under the mysterious music";
+    EXPECT_EQ(cart.ram("game_state"), 0) << "back to the title after the ending";
+    // the Cellars march, the Library is heroic, the Gardens dreamy, the Crown spooky; boss
+    // floors play the boss music, the last the evil music
+    const int music[16] = {8, 8, 8, 7, 1, 1, 1, 7, 3, 3, 3, 7, 2, 2, 2, 4};
+    for (int floor = 0; floor < 16; floor++) EXPECT_EQ(floorMusic[floor], music[floor]) << "floor " << floor;
+    for (int tier = 0; tier < 4; tier++) {
         EXPECT_GE(bossHits[tier], 6) << "tier " << tier + 1 << "'s boss takes its hits with effect 28";
         EXPECT_TRUE(bossBeaten[tier]) << "tier " << tier + 1 << "'s boss lets the ember go";
     }

@@ -64,33 +64,34 @@ expect_heard() {
     done
 }
 
-# one player climbs the Cellars, the Library and the Gardens and beats every boss
+# one player climbs the whole spire, beats every boss, sees the ending and is back at the title
 if play spire_solo; then
-    expect_eq "spire_solo: the card after the last boss" "$(ram game_state)" 5
-    expect_eq "spire_solo: the Gardens" "$(ram tier)" 2
+    expect_eq "spire_solo: back at the title" "$(ram game_state)" 0
+    expect_eq "spire_solo: the Crown was the last tier" "$(ram tier)" 3
     expect_eq "spire_solo: past the boss floor" "$(ram floor_num)" 4
-    expect_eq "spire_solo: the Thorn Serpent is beaten" "$(ram boss_hp)" 0
-    expect_eq "spire_solo: the mage went through the last door" "$(ram pl_state 0)" 3
+    expect_eq "spire_solo: the Hollow Wisp is beaten" "$(ram boss_hp)" 0
     hearts=$(ram pl_hearts 0)
     if [ "$hearts" -ge 1 ]; then pass "spire_solo: hearts left ($hearts)"; else fail "spire_solo: no hearts left"; fi
     gems=$(( $(ram gems 2) * 100 + $(ram gems 1) * 10 + $(ram gems 0) ))
-    if [ "$gems" -ge 40 ]; then pass "spire_solo: emeralds ($gems)"; else fail "spire_solo: only $gems emeralds"; fi
-    expect_eq "spire_solo: the mysterious music plays" "$(ram snd_track)" 0
-    # the title, the cards, the Cellars' march, the Library's heroic music, the Gardens'
-    # dreamy music, fanfare, boss
-    expect_heard spire_solo "track" 91C9 05 00 08 01 03 06 07
+    if [ "$gems" -ge 100 ]; then pass "spire_solo: emeralds ($gems)"; else fail "spire_solo: only $gems emeralds"; fi
+    expect_eq "spire_solo: the intro music plays" "$(ram snd_track)" 5
+    # the title, the cards and the ending, the Cellars' march, the Library's heroic music,
+    # the Crown's spooky music, the Gardens' dreamy music, the Hollow Wisp's evil music,
+    # fanfare, boss
+    expect_heard spire_solo "track" 91C9 05 00 08 01 02 03 04 06 07
     # boss hit, dash, wind-up; the Library's fire put out, bubbles, spears, sparks; the
-    # Gardens' portals and snakes
-    expect_heard spire_solo "effect" 9232 1C 0E 20 0D 12 13 1E 1D 1F
+    # Gardens' portals and snakes; the Crown's wisps and the Hollow Wisp's breath
+    expect_heard spire_solo "effect" 9232 1C 0E 20 0D 12 13 1E 1D 1F 21 0F
+    expect_heard spire_solo "the last boss's fade" 91C5 ..
 fi
 
-# four players climb the three tiers together
+# four players climb the first three tiers together, on to the Crown's card
 if play spire_four; then
-    expect_eq "spire_four: the card after the last boss" "$(ram game_state)" 5
-    expect_eq "spire_four: the Gardens" "$(ram tier)" 2
+    expect_eq "spire_four: the Crown's card" "$(ram game_state)" 1
+    expect_eq "spire_four: the Crown" "$(ram tier)" 3
     expect_eq "spire_four: the Thorn Serpent is beaten" "$(ram boss_hp)" 0
     for p in 0 1 2 3; do
-        expect_eq "spire_four: mage $((p + 1)) went through the last door" "$(ram pl_state $p)" 3
+        expect_eq "spire_four: mage $((p + 1)) in the game" "$(ram pl_state $p)" 3
     done
     expect_heard spire_four "effect" 9232 1C 0D 12 13 1E 1D 1F
 fi

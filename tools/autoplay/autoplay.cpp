@@ -66,11 +66,11 @@ bool g_shotLast[4] = {false, false, false, false};
 
 // the cartridge's object kinds (KIND_* in rom/ember.inc) as the plans meet them
 enum Kind { DUCK = 1, SPIDER = 2, TROLL = 3, GOAT = 10, BUBBLE = 11, SPEARMAN = 12, SPEAR = 13, JET = 14, TORCH = 15,
-            SPARK = 16, INKGOAT = 17, SNAKE = 18, THORN = 19 };
-bool isBoss(int kind) { return kind == TROLL || kind == INKGOAT || kind == THORN; }
+            SPARK = 16, INKGOAT = 17, SNAKE = 18, THORN = 19, WISP = 20, HOLLOW = 21 };
+bool isBoss(int kind) { return kind == TROLL || kind == INKGOAT || kind == THORN || kind == HOLLOW; }
 bool isEnemy(int kind) {
     return (kind >= DUCK && kind <= TROLL) || kind == GOAT || kind == BUBBLE || kind == SPEARMAN || kind == SPEAR ||
-           kind == INKGOAT || kind == SNAKE || kind == THORN;
+           kind == INKGOAT || kind == SNAKE || kind == THORN || kind == WISP || kind == HOLLOW;
 }
 bool isBurner(int kind) { return kind >= JET && kind <= SPARK; }
 // a burner that burns now or soon (its phase: 0 off, 1 warning, 2 burning; timer: frames left)
