@@ -128,6 +128,20 @@ if play tier2_over; then
     expect_heard tier2_over "" 91C8 ..
 fi
 
+# together the runs reach every sound the game has: each of the 34 effects, the 9 tracks and
+# the driver's 9 entry points
+every=1
+for e in $(seq 0 33); do
+    grep -qh "\\\$923[02] A=\\\$$(printf '%02X' "$e") " ./*.sound || { fail "effect $e never heard"; every=0; }
+done
+for t in $(seq 0 8); do
+    grep -qh "\\\$91C9 A=\\\$0$t " ./*.sound || { fail "track $t never chosen"; every=0; }
+done
+for entry in 91C9 9100 912E 91C5 91C8 9208 9215 9230 9232; do
+    grep -qh "\\\$$entry " ./*.sound || { fail "entry \$$entry never called"; every=0; }
+done
+if [ "$every" = 1 ]; then pass "every effect, track and entry point heard"; fi
+
 echo "screenshots: $WORK/shots"
 if [ "$FAILS" -ne 0 ]; then
     echo "$FAILS check(s) failed"
