@@ -107,8 +107,10 @@ int EmulatorMain::start() {
     delete _config;
     _config = new Config();
     if (!_config->load()) {
-        Util::logErrorF("Failed to load configuration file '%s', creating file with default values\n",
-                        Config::CONFIG_FILE);
+        // a file that is there but unreadable has been reported and is not created anew
+        if (!_config->keepFile)
+            Util::logErrorF("Failed to load configuration file '%s', creating file with default values\n",
+                            Config::CONFIG_FILE);
         _config->loadDefaultValues();
     }
     Util::resetErrorLog();
