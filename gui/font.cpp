@@ -57,10 +57,16 @@ bool Font::load(const char* path) {
     return true;
 }
 
-// how far the pen moves for one byte; bytes 128 and above count as spaces
-int Font::advance(char c) {
+// The glyph of a byte above the space: its own up to 127; bytes 128 and above (a gamepad
+// name in UTF-8, say) all show the box of 127, whether char is signed or not.
+ALLEGRO_BITMAP* Font::glyphOf(unsigned char c) {
+    return glyphs[(c < 128 ? c : 127) - FIRST_CHAR];
+}
+
+// how far the pen moves for one byte; space and control characters move by a space
+int Font::advance(unsigned char c) {
     if (c > 32) {
-        ALLEGRO_BITMAP* g = glyphs[c - FIRST_CHAR];
+        ALLEGRO_BITMAP* g = glyphOf(c);
         return g ? al_get_bitmap_width(g) : 0;
     }
     return glyphs[0] ? al_get_bitmap_width(glyphs[0]) : 0;
@@ -75,12 +81,12 @@ void Font::drawText(ALLEGRO_BITMAP* target, int x, int y, const char* text) {
     int px = x;
     int py = y;
     for (const char* p = text; *p; p++) {
-        const char c = *p;
+        const unsigned char c = (unsigned char)*p;
         if (c == '\n') {
             py += lineH;
             px = x;
         } else if (c > 32) {
-            ALLEGRO_BITMAP* glyph = glyphs[c - FIRST_CHAR];
+            ALLEGRO_BITMAP* glyph = glyphOf(c);
             if (!glyph) continue;
             if (plain)
                 al_draw_bitmap(glyph, px, py, 0);
@@ -112,7 +118,7 @@ void Font::getTextSize(const char* text, int* w, int* h) {
             lineW = 0;
             continue;
         }
-        lineW += advance(*p);
+        lineW += advance((unsigned char)*p);
         if (lineW > widest) widest = lineW;
     }
     if (w) *w = widest;

@@ -8,7 +8,7 @@ namespace vek {
 extern const unsigned char SBMP_FONT[];
 
 // The overlay menus' proportional bitmap font: one small bitmap per character 32 to 127,
-// cut from SBMP_FONT, drawn plainly or tinted.
+// cut from SBMP_FONT, drawn plainly or tinted. Bytes 128 and above show the box of 127.
 class Font {
 public:
     static const int FIRST_CHAR = 32;
@@ -35,7 +35,8 @@ public:
     void resetColor();
 
 private:
-    int advance(char c);
+    ALLEGRO_BITMAP* glyphOf(unsigned char c);
+    int advance(unsigned char c);
 };
 
 }  // namespace vek

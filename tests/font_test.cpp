@@ -155,8 +155,7 @@ TEST_F(FontTest, MeasuresLinesAndAdvances) {
     EXPECT_EQ(width(""), 0);
     EXPECT_EQ(height(""), 7);
 
-    const char odd[] = {'\t', ' ', (char)200, 0};
-    EXPECT_EQ(width(odd), 3 * space);
+    EXPECT_EQ(width("\t \n"), 2 * space) << "space and control characters move by a space";
 
     int w = -1, h = -1;
     Font unloaded;
@@ -173,8 +172,8 @@ TEST_F(FontTest, SecondLoadIsRefusedAndKeepsTheGlyphs) {
 
 TEST_F(FontTest, DrawsAtThePenPlainOrTinted) {
     ALLEGRO_BITMAP* canvas = guitest::makeCanvas(64, 32, al_map_rgb(0, 0, 0));
-    // '|' is a full-height bar in the first column of its glyph; '\t' and byte 200 only move
-    const char text[] = {'|', '\t', '|', (char)200, '|', '\n', '|', 0};
+    // '|' is a full-height bar in the first column of its glyph; '\t' and ' ' only move
+    const char text[] = {'|', '\t', '|', ' ', '|', '\n', '|', 0};
     font.lineH = 9;
     font.drawText(canvas, 3, 4, text);
     EXPECT_EQ(al_get_target_bitmap(), canvas);
@@ -207,6 +206,26 @@ TEST_F(FontTest, DrawsAtThePenPlainOrTinted) {
     EXPECT_EQ(p.at(48, 5), rgb(255, 255, 255));
     EXPECT_EQ(p.at(52, 5), rgb(255, 255, 255));
     al_destroy_bitmap(canvas);
+}
+
+// Gamepad names can carry any byte. Those of 128 and above draw the box of character 127,
+// between their neighbours, and measure as wide as it.
+TEST_F(FontTest, BytesAbove127DrawTheBoxGlyph) {
+    ALLEGRO_BITMAP* expected = guitest::makeCanvas(40, 9, al_map_rgb(0, 0, 0));
+    font.drawText(expected, 1, 1, "|\x7f|\x7f\x7f|");
+    guitest::Pixels want = guitest::readPixels(expected);
+    const int box = al_get_bitmap_width(font.glyphs[127 - 32]);
+    const unsigned char bytes[][3] = {{128, 129, 130}, {200, 0xC3, 0x84}, {255, 254, 0xE2}};
+    for (const auto& b : bytes) {
+        SCOPED_TRACE((int)b[0]);
+        const char text[] = {'|', (char)b[0], '|', (char)b[1], (char)b[2], '|', 0};
+        ALLEGRO_BITMAP* canvas = guitest::makeCanvas(40, 9, al_map_rgb(0, 0, 0));
+        font.drawText(canvas, 1, 1, text);
+        EXPECT_TRUE(guitest::readPixels(canvas).argb == want.argb);
+        EXPECT_EQ(width(text), width("|||") + 3 * box);
+        al_destroy_bitmap(canvas);
+    }
+    al_destroy_bitmap(expected);
 }
 
 TEST_F(FontTest, UnloadedFontDrawsNothing) {
