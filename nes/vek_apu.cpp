@@ -41,6 +41,8 @@ const float VekApu::MUSIC_BASE_VOLUME = 0.85f;
 // the dreamy track runs a hair slow: the single-precision value with bits 0x3F7F943F
 static const float DREAMY_SPEED = 0.9983558f;
 static const double FORCED_LOOP_POSITION = 1.596;
+// the shortest stretch of sound a stream loops over
+static const double MIN_LOOP_SECONDS = 0.1;
 
 VekApu::VekApu(Nes* nes)
     : nes(nes), musicStream(nullptr), fadeOut(0), musicVolume(1.0f), sfxVolume(1.0f) {
@@ -113,9 +115,25 @@ void VekApu::playMusic(int track) {
     if (!al_set_audio_stream_gain(musicStream, MUSIC_BASE_VOLUME * musicVolume))
         Util::logErrorF("VekApu::playMusic() al_set_audio_stream_gain failed\n");
 
-    if (info.loop) {
+    // The loop is checked against what the file really holds: the stream's feeder would seek
+    // to a loop start beyond the end (a truncated download) for ever, and never let the
+    // stream be destroyed. Such a track loops whole; one with no sound at all plays once.
+    const double length = al_get_audio_stream_length_secs(musicStream);
+    bool loop = info.loop;
+    bool loopPoints = loop && info.loopStart > 0;
+    if (loop && !(length >= MIN_LOOP_SECONDS)) {
+        Util::logErrorF("VekApu::playMusic() Music track %d (%s) is %.3f s long, too short to loop: it plays once\n",
+                        track, info.filename, length);
+        loop = loopPoints = false;
+    } else if (loopPoints && !(length - info.loopStart >= MIN_LOOP_SECONDS)) {
+        Util::logErrorF("VekApu::playMusic() Music track %d (%s) is %.3f s long, too short for its loop from "
+                        "%.3f s: it loops whole\n",
+                        track, info.filename, length, info.loopStart);
+        loopPoints = false;
+    }
+    if (loop) {
         al_set_audio_stream_playmode(musicStream, ALLEGRO_PLAYMODE_LOOP);
-        if (info.loopStart > 0) al_set_audio_stream_loop_secs(musicStream, info.loopStart, info.loopEnd);
+        if (loopPoints) al_set_audio_stream_loop_secs(musicStream, info.loopStart, info.loopEnd);
         if (track == 3) al_set_audio_stream_speed(musicStream, DREAMY_SPEED);
     } else {
         al_set_audio_stream_playmode(musicStream, ALLEGRO_PLAYMODE_ONCE);
