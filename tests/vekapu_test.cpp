@@ -493,7 +493,7 @@ void recordTitleMusic(const std::string& conf, const std::string& wav) {
 // player. Exits 0 when the stream kept playing and the player was destroyed; a player that
 // hangs is ended by the alarm.
 void playCutTrack(const std::string& dir, int track, double keepSecs) {
-    alarm(30);
+    alarm(20);
     if (!vektest::installAudio()) std::exit(3);
     const std::string name = MUSIC_INFO[track].filename;
     const std::string whole = std::string(VEK_GAME_DIR) + "/" + name;
