@@ -1,5 +1,6 @@
 #include "gui/font.h"
 
+#include <cstring>
 #include <vector>
 
 #include "app/util.h"
@@ -123,6 +124,20 @@ void Font::getTextSize(const char* text, int* w, int* h) {
     }
     if (w) *w = widest;
     if (h) *h = this->h + lineH * lines;
+}
+
+void Font::cutToWidth(char* text, unsigned size, int maxW) {
+    static const char MARK[] = "...";
+    int w = 0;
+    getTextSize(text, &w, nullptr);
+    if (w <= maxW) return;
+    int markW = 0;
+    getTextSize(MARK, &markW, nullptr);
+    size_t len = strlen(text);
+    while (len > 0 && (w + markW > maxW || len + sizeof(MARK) > size)) w -= advance((unsigned char)text[--len]);
+    if (len + sizeof(MARK) > size) return;
+    text[len] = 0;
+    strcat(text, MARK);
 }
 
 void Font::setColor(ALLEGRO_COLOR color) {

@@ -29,6 +29,9 @@ public:
     void drawText(ALLEGRO_BITMAP* target, int x, int y, const char* text);
     int getH();
     void getTextSize(const char* text, int* w, int* h);
+    // cuts a one-line text (in a buffer of `size` bytes) that is wider than maxW so that it
+    // fits with "..." at its end
+    void cutToWidth(char* text, unsigned size, int maxW);
 
     // tint
     void setColor(ALLEGRO_COLOR color);

@@ -136,9 +136,15 @@ Joystick* Input::getJoystick(ALLEGRO_JOYSTICK* joystick) {
 void Input::getControlName(char* out, unsigned size, unsigned code) {
     if (size == 0) return;
     switch (codeKind(code)) {
-    case CONTROL_KEY:
-        snprintf(out, size, "Key %u", codeIndex(code));
+    case CONTROL_KEY: {
+        // Allegro names the keys ("J", "ENTER", "LEFT") once the keyboard is installed
+        const unsigned key = codeIndex(code);
+        if (key > 0 && key < ALLEGRO_KEY_MAX && al_is_keyboard_installed())
+            Util::strncpy0(out, al_keycode_to_name((int)key), size);
+        else
+            snprintf(out, size, "Key %u", key);
         break;
+    }
     case CONTROL_BUTTON:
         snprintf(out, size, "Button %u", codeIndex(code));
         break;

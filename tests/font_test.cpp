@@ -228,6 +228,47 @@ TEST_F(FontTest, BytesAbove127DrawTheBoxGlyph) {
     al_destroy_bitmap(expected);
 }
 
+// Over-long texts (a gamepad's name in a row of the input dialog) are cut to the longest
+// beginning that fits with "..." after it; texts that fit stay whole.
+TEST_F(FontTest, CutsTextToAWidthWithAMark) {
+    const struct {
+        const char* text;
+        int maxW;
+        unsigned size;
+    } cases[] = {
+        {"Pad", 100, 64},
+        {"Logitech Dual Action Wireless Gamepad", 80, 64},
+        {"Logitech Dual Action Wireless Gamepad", 81, 64},
+        {"Manette \xc3\xa9l\xc3\xa9gante sans fil", 50, 64},
+        {"WWWWWWWW", 20, 64},
+        {"WWWWWWWW", 3, 64},
+        {"WWWWWWWW", 20, 6},  // a small buffer still holds the mark
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(std::string(k.text) + " in " + std::to_string(k.maxW));
+        char buf[64];
+        Util::strncpy0(buf, k.text, k.size);
+        const std::string before = buf;
+        font.cutToWidth(buf, k.size, k.maxW);
+        const std::string after = buf;
+        ASSERT_LT(after.size(), k.size);
+        if (width(before.c_str()) <= k.maxW) {
+            EXPECT_EQ(after, before);
+            continue;
+        }
+        ASSERT_GE(after.size(), 3u);
+        EXPECT_EQ(after.substr(after.size() - 3), "...");
+        const std::string kept = after.substr(0, after.size() - 3);
+        EXPECT_EQ(before.compare(0, kept.size(), kept), 0);
+        if (!kept.empty()) {
+            EXPECT_LE(width(after.c_str()), k.maxW);
+        }
+        // one more character would not have fitted (or not fitted the buffer)
+        std::string longer = before.substr(0, kept.size() + 1) + "...";
+        EXPECT_TRUE(width(longer.c_str()) > k.maxW || longer.size() >= k.size);
+    }
+}
+
 TEST_F(FontTest, UnloadedFontDrawsNothing) {
     Font unloaded;
     ALLEGRO_BITMAP* canvas = guitest::makeCanvas(16, 16, al_map_rgb(0, 0, 0));
