@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "cartridge_support.h"
 #include "nes/hooks.h"
@@ -14,7 +18,7 @@ using vektest::Picture;
 
 namespace {
 
-const int A = 1, START = 8, LEFT = 64, RIGHT = 128;
+const int A = 1, START = 8, UP = 16, LEFT = 64, RIGHT = 128;
 const int TITLE_SETTLED = 60;  // frames after power-on by which the title is fully drawn
 
 // the vertical blank NMI comes 27,394 cycles into a frame of 29,781; the NMI handler's own
@@ -365,35 +369,130 @@ TEST(GameRules, SpellsBreakCrackedStoneAndTheEmberOpensTheDoor) {
     EXPECT_NE(door, 0);
 }
 
+// a constant of the cartridge's graphics (gfxconv's gfx_const.inc), such as a tile number
+int gfxConstant(const std::string& name) {
+    std::ifstream in(std::string(VEK_BINARY_DIR) + "/rom/gfx_const.inc");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream ws(line);
+        std::string n, eq, value;
+        if (ws >> n >> eq >> value && n == name && eq == "=")
+            return value[0] == '$' ? (int)std::stoul(value.substr(1), nullptr, 16) : std::stoi(value);
+    }
+    ADD_FAILURE() << "no " << name << " in gfx_const.inc";
+    return -1;
+}
+
+TEST(GameRules, UpTakesAMageOverlappingTheOpenDoorwayThroughIt) {
+    // the mage's box is x+3 to x+12; the doorway is the door's 16 pixels. Three pixels of
+    // the box in the doorway on either side are enough; two are not.
+    const int arrow = gfxConstant("TILE_ARROW_UP");
+    struct Case {
+        int dx;  // the mage's x minus the doorway's left edge
+        bool enters;
+    } cases[] = {{-10, true}, {10, true}, {-11, false}, {11, false}, {0, true}};
+    for (const Case& c : cases) {
+        Cartridge cart;
+        replay(cart, "tier1_solo", "chest1");
+        cart.run(150);  // the ember flies to the door and opens it
+        ASSERT_EQ(cart.ram("door_open"), 1);
+        const int doorX = cart.ram("door_col") * 16;
+        cart.nes->cpu->ram[cart.addr("pl_x") & 0x7FF] = (unsigned char)(doorX + c.dx);
+        cart.run(2);
+        bool hint = false;
+        for (int i = 0; i < 64; i++) hint |= cart.nes->ppu->oam[4 * i + 1] == arrow && cart.nes->ppu->oam[4 * i] < 239;
+        EXPECT_EQ(hint, c.enters) << "the arrow over the door, mage " << c.dx << " pixels off the doorway";
+        cart.tap(0, UP);
+        EXPECT_EQ(cart.ram("pl_state"), c.enters ? 3 : PS_ALIVE) << "mage " << c.dx << " pixels off the doorway";
+    }
+}
+
+// Sprites on each of the 240 lines, as the console finds them in sprite memory: the
+// original console shows the first 8 of a line and drops the rest.
+struct SpriteLines {
+    using Sprite = std::tuple<int, int, int, int>;  // y, tile, attributes, x
+    std::vector<Sprite> line[240];                   // in sprite-memory order
+    explicit SpriteLines(const unsigned char* oam) {
+        for (int i = 0; i < 64; i++) {
+            const unsigned char* s = oam + 4 * i;
+            for (int y = s[0] + 1; y <= s[0] + 8 && y < 240; y++) line[y].push_back({s[0], s[1], s[2], s[3]});
+        }
+    }
+};
+
+// The status display is drawn first: in the order the game drew them, its sprites lead, in
+// its two rows (screen y 8 and 16). The game's sprites go oam_step bytes apart from
+// oam_start.
+int statusSpritesOnOneLine(Cartridge& cart) {
+    const unsigned char* oam = cart.nes->ppu->oam;
+    int start = cart.ram("oam_start"), step = cart.ram("oam_step"), worst = 0, count[240] = {};
+    for (int k = 0; k < 63; k++) {
+        const unsigned char* s = oam + ((start + step * k) & 255);
+        if (s[0] != 7 && s[0] != 15) break;
+        for (int y = s[0] + 1; y <= s[0] + 8; y++) worst = std::max(worst, ++count[y]);
+    }
+    return worst;
+}
+
 // The recorded runs of tests/data/runs (made with tools/autoplay from the .plan files beside
 // them), replayed instruction by instruction: every frame ends at its marker, the main loop
 // always finishes before the vertical blank, and the pictures of the marked moments are kept.
+// Sprite memory is watched every frame: the status display alone never puts more than 8 on
+// a line, and a line of more than 8 whose sprites stay where they were comes in another
+// order on the next frame, so that the console leaves out others each time.
 class RecordedRun : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(RecordedRun, KeepsTheFrameBudget) {
+TEST_P(RecordedRun, KeepsTheFrameBudgetAndTheSpriteLimit) {
     vektest::Recording rec;
     std::string name = GetParam();
     ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/" + name + ".txt"));
     Cartridge cart;
-    int worstFrame = 0;
+    int worstFrame = 0, crowdedLines = 0, stillLines = 0, mostOnALine = 0, statusMost = 0;
+    SpriteLines before(cart.nes->ppu->oam);
     for (int f = 0; f <= rec.endFrame; f++) {
         auto it = rec.changes.find(f);
         if (it != rec.changes.end())
             for (auto& c : it->second) cart.hold(c.first, c.second);
-        int before = cart.worstWork;
+        int worstBefore = cart.worstWork;
         bool marker = cart.stepFrame();
         if (f > 0) {
             ASSERT_TRUE(marker) << name << ": frame " << f << " ran out of budget";
         }
-        if (cart.worstWork > before) worstFrame = f;
+        if (cart.worstWork > worstBefore) worstFrame = f;
+        SpriteLines now(cart.nes->ppu->oam);
+        // not at power-on (sprite memory is all zeros), nor while the picture is off
+        bool shown = f > TITLE_SETTLED && cart.ram("nmi_busy") == 0 && cart.ram("ppu_mask") != 0;
+        for (int y = 0; y < 240 && shown; y++) {
+            auto& line = now.line[y];
+            mostOnALine = std::max(mostOnALine, (int)line.size());
+            if (line.size() <= 8) continue;
+            crowdedLines++;
+            auto sorted = line, sortedBefore = before.line[y];
+            std::sort(sorted.begin(), sorted.end());
+            std::sort(sortedBefore.begin(), sortedBefore.end());
+            if (sorted != sortedBefore) continue;  // something moved: a new line
+            stillLines++;
+            ASSERT_NE(line, before.line[y]) << name << ": " << line.size() << " sprites on line " << y
+                                            << " in the same order at frames " << f - 1 << " and " << f;
+        }
+        before = now;
+        if (cart.ram("game_state") >= 2 && cart.ram("game_state") <= 4) {
+            int status = statusSpritesOnOneLine(cart);
+            statusMost = std::max(statusMost, status);
+            ASSERT_LE(status, 8) << name << ": the status display alone at frame " << f;
+        }
         auto mark = rec.marks.find(f + 1);
         if (mark != rec.marks.end())
             vektest::savePicture(vektest::shotPath(name + "-" + mark->second + ".png"), cart.picture());
     }
     EXPECT_EQ(cart.ram("lag_count"), 0) << "the main loop missed a vertical blank";
     EXPECT_LE(cart.worstWork, MAIN_LOOP_LIMIT) << "at frame " << worstFrame;
+    EXPECT_GE(statusMost, 4) << "the status display was seen";
     printf("%s: %d frames, the main loop's longest frame took %d cycles (frame %d), of %d before the NMI\n",
            name.c_str(), rec.endFrame + 1, cart.worstWork, worstFrame, MAIN_LOOP_LIMIT);
+    printf("%s: at most %d sprites on a line (status display alone: %d); %d lines of more than 8, %d of them "
+           "standing still from one frame to the next\n",
+           name.c_str(), mostOnALine, statusMost, crowdedLines, stillLines);
 }
 
 INSTANTIATE_TEST_SUITE_P(Game, RecordedRun, ::testing::Values("tier1_solo", "tier1_four", "floor1_four", "game_over"));
