@@ -18,6 +18,7 @@ public:
     int h;
     int lineH;  // distance from one text line to the next; dialogs set it before drawing
     ALLEGRO_COLOR color;
+    ALLEGRO_BITMAP* strip;  // the decoded image; each glyph is a sub-bitmap of it
 
     Font();
     ~Font();

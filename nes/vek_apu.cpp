@@ -1,6 +1,7 @@
 #include "nes/vek_apu.h"
 
 #include <allegro5/allegro.h>
+#include <allegro5/allegro_acodec.h>
 #include <allegro5/allegro_audio.h>
 
 #include "app/util.h"
@@ -44,21 +45,97 @@ static const double FORCED_LOOP_POSITION = 1.596;
 // the shortest stretch of sound a stream loops over
 static const double MIN_LOOP_SECONDS = 0.1;
 
+// The sound's start-up on a thread of its own, and what it made for the player to take over.
+struct structAudioStart {
+    ALLEGRO_THREAD* thread;
+    bool running;    // started and not yet waited for
+    bool waiting;    // made and not yet taken over by a player
+    bool audio;      // al_install_audio
+    bool codecs;     // al_init_acodec_addon
+    bool reserved;   // al_reserve_samples: the default mixer exists
+    ALLEGRO_SAMPLE* samples[NUM_SFX];
+};
+static structAudioStart g_audioStart;
+
+// effects whose files are missing stay null
+static void loadSamples(ALLEGRO_SAMPLE* samples[NUM_SFX]) {
+    for (int i = 0; i < NUM_SFX; i++) samples[i] = al_load_sample(SFX_INFO[i].filename);
+}
+
+static void* startAudioThread(ALLEGRO_THREAD*, void*) {
+    structAudioStart& a = g_audioStart;
+    a.audio = al_install_audio();
+    a.codecs = a.audio && al_init_acodec_addon();
+    a.reserved = a.audio && al_reserve_samples(1);
+    if (a.audio) loadSamples(a.samples);
+    return nullptr;
+}
+
+void VekApu::startAudio() {
+    structAudioStart& a = g_audioStart;
+    if (a.running || a.waiting) return;
+    for (int i = 0; i < NUM_SFX; i++) a.samples[i] = nullptr;
+    a.running = a.waiting = true;
+    a.thread = al_create_thread(startAudioThread, nullptr);
+    if (a.thread)
+        al_start_thread(a.thread);
+    else
+        startAudioThread(nullptr, nullptr);
+}
+
+bool VekApu::finishStartingAudio() {
+    structAudioStart& a = g_audioStart;
+    if (!a.running) return al_is_audio_installed();
+    if (a.thread) {
+        al_join_thread(a.thread, nullptr);
+        al_destroy_thread(a.thread);
+        a.thread = nullptr;
+    }
+    a.running = false;
+    if (!a.audio) Util::logErrorF("al_install_audio failed!\n");
+    if (!a.codecs) Util::logErrorF("al_init_acodec_addon failed!\n");
+    return a.audio;
+}
+
 VekApu::VekApu(Nes* nes)
-    : nes(nes), musicStream(nullptr), fadeOut(0), musicVolume(1.0f), sfxVolume(1.0f) {
+    : nes(nes), musicStream(nullptr), fadeOut(0), musicVolume(1.0f), sfxVolume(1.0f), settingUp(false) {
     for (int i = 0; i < NUM_SFX; i++) samples[i] = nullptr;
     for (int v = 0; v < NUM_VOICES; v++) {
         voices[v].instance = nullptr;
         voices[v].sfx = -1;
     }
+    // At the program's start the sound is still coming up on its own thread: the player
+    // takes it over when it is first asked to sound (the title music starts a few frames
+    // after the first picture), not before that picture.
+    if (g_audioStart.waiting)
+        settingUp = true;
+    else
+        setUp();
+}
 
+void VekApu::takeOverAudio() {
+    if (!settingUp) return;
+    settingUp = false;
+    setUp();
+}
+
+void VekApu::setUp() {
+    const bool preloaded = g_audioStart.waiting;
+    if (preloaded) {
+        finishStartingAudio();
+        g_audioStart.waiting = false;
+    }
     // without the audio add-on (a headless tool) every step fails the same way it would on a
     // machine with no sound: logged, and the player stays silent
-    bool audio = al_is_audio_installed();
-    if (!audio || !al_reserve_samples(1)) Util::logErrorF("VekApu: al_reserve_samples failed\n");
-
+    const bool audio = al_is_audio_installed();
+    if (preloaded) {
+        if (!audio || !g_audioStart.reserved) Util::logErrorF("VekApu: al_reserve_samples failed\n");
+        for (int i = 0; i < NUM_SFX; i++) samples[i] = g_audioStart.samples[i];
+    } else {
+        if (!audio || !al_reserve_samples(1)) Util::logErrorF("VekApu: al_reserve_samples failed\n");
+        if (audio) loadSamples(samples);
+    }
     for (int i = 0; i < NUM_SFX; i++) {
-        samples[i] = audio ? al_load_sample(SFX_INFO[i].filename) : nullptr;
         if (!samples[i]) Util::logErrorF("VekApu: Could not load sound effect %d (%s)\n", i, SFX_INFO[i].filename);
     }
 
@@ -79,6 +156,7 @@ VekApu::VekApu(Nes* nes)
 }
 
 VekApu::~VekApu() {
+    takeOverAudio();
     if (musicStream) {
         al_destroy_audio_stream(musicStream);
         musicStream = nullptr;
@@ -99,6 +177,7 @@ VekApu::~VekApu() {
 
 void VekApu::playMusic(int track) {
     if (track < 0 || track >= NUM_MUSIC) return;
+    takeOverAudio();
     fadeOut = 0;
     if (musicStream) {
         al_set_audio_stream_playing(musicStream, false);
@@ -183,6 +262,7 @@ void VekApu::setMusicVolume(float volume) {
 void VekApu::setSfxVolume(float volume) { sfxVolume = volume; }
 
 void VekApu::playSfx(int sfx, int pitch) {
+    takeOverAudio();
     if (sfxVolume <= 0 || sfx < 0 || sfx >= NUM_SFX || !samples[sfx]) return;
 
     int chosen = -1;

@@ -46,9 +46,17 @@ public:
     int fadeOut;  // 0 none, 1..256 running or ended (256 silent)
     float musicVolume;
     float sfxVolume;
+    bool settingUp;  // the start-up thread still holds the sound: taken over at first use
 
     explicit VekApu(Nes* nes);
     ~VekApu();
+
+    // program start-up: the audio add-on, the codecs, the mixer and the decoded effects are
+    // made on a thread of their own while the display is being created; the player made
+    // afterwards takes them over. Without this the player sets up its effects itself.
+    static void startAudio();
+    // waits for that thread and reports what failed; returns whether audio is installed
+    static bool finishStartingAudio();
 
     // music
     void playMusic(int track);
@@ -63,6 +71,11 @@ public:
     // effects
     void setSfxVolume(float volume);
     void playSfx(int sfx, int pitch);
+
+private:
+    // the samples, the mixer and the voices, made here or taken over from the start-up
+    void setUp();
+    void takeOverAudio();
 };
 
 }  // namespace nes

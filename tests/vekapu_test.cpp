@@ -488,6 +488,35 @@ void recordTitleMusic(const std::string& conf, const std::string& wav) {
     std::exit(seconds > 1.0 && level > 0.02 ? 0 : 1);
 }
 
+// In a process of its own, as the program starts: the sound comes up on its own thread, the
+// player made meanwhile holds nothing yet and takes everything over at its first sound.
+void startLikeTheProgram() {
+    alarm(20);
+    if (!al_install_system(ALLEGRO_VERSION_INT, nullptr)) std::exit(3);
+    if (chdir(VEK_GAME_DIR) != 0) std::exit(4);
+    setenv("ALSOFT_DRIVERS", "null", 0);
+    VekApu::startAudio();
+    VekApu* apu = new VekApu(nullptr);
+    if (!apu->settingUp || apu->voices[0].instance) std::exit(5);
+    apu->setMusicVolume(0.5f);  // every frame does this: it must not wait for the thread
+    if (!apu->settingUp) std::exit(6);
+    apu->playSfx(16, 0);
+    if (apu->settingUp || !al_is_audio_installed()) std::exit(7);
+    for (int i = 0; i < NUM_SFX; i++)
+        if (!apu->samples[i]) std::exit(8);
+    if (apu->voices[0].sfx != 16 || !al_get_sample_instance_playing(apu->voices[0].instance)) std::exit(9);
+    apu->playMusic(5);
+    if (!apu->musicStream || !al_get_audio_stream_playing(apu->musicStream)) std::exit(10);
+    delete apu;
+    // a start that never reaches a player (no display) is waited for all the same
+    al_uninstall_audio();
+    VekApu::startAudio();
+    if (!VekApu::finishStartingAudio()) std::exit(11);
+    al_uninstall_audio();
+    std::fprintf(stderr, "taken over at the first sound\n");
+    std::exit(0);
+}
+
 // In a process of its own, with a deadline: plays `track` from a copy of its file cut after
 // about `keepSecs` of sound (a download that broke off), on past the cut, then destroys the
 // player. Exits 0 when the stream kept playing and the player was destroyed; a player that
@@ -545,6 +574,11 @@ TEST(PlayerFiles, CutMusicLoopsWholeAndThePlayerStillEnds) {
                     "playing at .*, logged; player destroyed")
             << MUSIC_INFO[k.track].filename;
     }
+}
+
+TEST(PlayerFiles, SoundStartedBesideTheDisplayIsTakenOverAtTheFirstSound) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(startLikeTheProgram(), testing::ExitedWithCode(0), "taken over at the first sound");
 }
 
 TEST(PlayerOutput, StaysSilentWithoutTheAudioAddOn) {
