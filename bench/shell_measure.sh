@@ -15,7 +15,7 @@ PROGRAMS=("$@")
 PROBE=$BUILD/bench/first-picture
 WORK=$(mktemp -d /tmp/vek-measure.XXXXXX)
 . "$(dirname "$0")/../tests/e2e/lib.sh"
-trap 'stop_xvfb; [ -n "${GAME_PID:-}" ] && kill -9 $GAME_PID 2>/dev/null; rm -rf "$WORK"' EXIT
+trap '[ -n "${GAME_PID:-}" ] && kill -9 $GAME_PID 2>/dev/null && wait $GAME_PID 2>/dev/null; stop_xvfb; rm -rf "$WORK"' EXIT
 [ -x "$PROBE" ] || { echo "build $PROBE first"; exit 1; }
 export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
 start_xvfb || exit 1

@@ -45,11 +45,16 @@ static const double FORCED_LOOP_POSITION = 1.596;
 // the shortest stretch of sound a stream loops over
 static const double MIN_LOOP_SECONDS = 0.1;
 
-// The sound's start-up on a thread of its own, and what it made for the player to take over.
+// The sound's start-up on a thread of its own, in two halves: the audio add-on, the codecs
+// and the mixer first (the title music needs them), then the decoded effects.
 struct structAudioStart {
     ALLEGRO_THREAD* thread;
-    bool running;    // started and not yet waited for
+    ALLEGRO_MUTEX* mutex;
+    ALLEGRO_COND* cond;
+    bool running;    // started and not yet joined
     bool waiting;    // made and not yet taken over by a player
+    bool installed;  // the first half is done (under the mutex)
+    bool reported;   // its failures are logged
     bool audio;      // al_install_audio
     bool codecs;     // al_init_acodec_addon
     bool reserved;   // al_reserve_samples: the default mixer exists
@@ -67,6 +72,10 @@ static void* startAudioThread(ALLEGRO_THREAD*, void*) {
     a.audio = al_install_audio();
     a.codecs = a.audio && al_init_acodec_addon();
     a.reserved = a.audio && al_reserve_samples(1);
+    if (a.mutex) al_lock_mutex(a.mutex);
+    a.installed = true;
+    if (a.cond) al_broadcast_cond(a.cond);
+    if (a.mutex) al_unlock_mutex(a.mutex);
     if (a.audio) loadSamples(a.samples);
     return nullptr;
 }
@@ -76,70 +85,99 @@ void VekApu::startAudio() {
     if (a.running || a.waiting) return;
     for (int i = 0; i < NUM_SFX; i++) a.samples[i] = nullptr;
     a.running = a.waiting = true;
-    a.thread = al_create_thread(startAudioThread, nullptr);
+    a.installed = a.reported = false;
+    a.mutex = al_create_mutex();
+    a.cond = al_create_cond();
+    a.thread = a.mutex && a.cond ? al_create_thread(startAudioThread, nullptr) : nullptr;
     if (a.thread)
         al_start_thread(a.thread);
     else
         startAudioThread(nullptr, nullptr);
 }
 
-bool VekApu::finishStartingAudio() {
+// Waits for the first half of the start-up and logs what failed in it.
+static bool waitForAudio() {
     structAudioStart& a = g_audioStart;
     if (!a.running) return al_is_audio_installed();
     if (a.thread) {
-        al_join_thread(a.thread, nullptr);
-        al_destroy_thread(a.thread);
-        a.thread = nullptr;
+        al_lock_mutex(a.mutex);
+        while (!a.installed) al_wait_cond(a.cond, a.mutex);
+        al_unlock_mutex(a.mutex);
     }
-    a.running = false;
-    if (!a.audio) Util::logErrorF("al_install_audio failed!\n");
-    if (!a.codecs) Util::logErrorF("al_init_acodec_addon failed!\n");
+    if (!a.reported) {
+        a.reported = true;
+        if (!a.audio) Util::logErrorF("al_install_audio failed!\n");
+        if (!a.codecs) Util::logErrorF("al_init_acodec_addon failed!\n");
+    }
     return a.audio;
 }
 
+bool VekApu::finishStartingAudio() {
+    structAudioStart& a = g_audioStart;
+    if (!a.running) return al_is_audio_installed();
+    bool audio = waitForAudio();
+    if (a.thread) {
+        al_join_thread(a.thread, nullptr);
+        al_destroy_thread(a.thread);
+    }
+    if (a.cond) al_destroy_cond(a.cond);
+    if (a.mutex) al_destroy_mutex(a.mutex);
+    a.thread = nullptr;
+    a.cond = nullptr;
+    a.mutex = nullptr;
+    a.running = false;
+    return audio;
+}
+
 VekApu::VekApu(Nes* nes)
-    : nes(nes), musicStream(nullptr), fadeOut(0), musicVolume(1.0f), sfxVolume(1.0f), settingUp(false) {
+    : nes(nes), musicStream(nullptr), fadeOut(0), musicVolume(1.0f), sfxVolume(1.0f),
+      waitingForSound(false), waitingForEffects(false) {
     for (int i = 0; i < NUM_SFX; i++) samples[i] = nullptr;
     for (int v = 0; v < NUM_VOICES; v++) {
         voices[v].instance = nullptr;
         voices[v].sfx = -1;
     }
     // At the program's start the sound is still coming up on its own thread: the player
-    // takes it over when it is first asked to sound (the title music starts a few frames
-    // after the first picture), not before that picture.
-    if (g_audioStart.waiting)
-        settingUp = true;
-    else
-        setUp();
-}
-
-void VekApu::takeOverAudio() {
-    if (!settingUp) return;
-    settingUp = false;
-    setUp();
-}
-
-void VekApu::setUp() {
-    const bool preloaded = g_audioStart.waiting;
-    if (preloaded) {
-        finishStartingAudio();
-        g_audioStart.waiting = false;
+    // takes the mixer over when it is first asked to sound (the title music starts with the
+    // first picture) and the effects when the first effect plays.
+    if (g_audioStart.waiting) {
+        waitingForSound = waitingForEffects = true;
+        return;
     }
     // without the audio add-on (a headless tool) every step fails the same way it would on a
     // machine with no sound: logged, and the player stays silent
     const bool audio = al_is_audio_installed();
-    if (preloaded) {
-        if (!audio || !g_audioStart.reserved) Util::logErrorF("VekApu: al_reserve_samples failed\n");
-        for (int i = 0; i < NUM_SFX; i++) samples[i] = g_audioStart.samples[i];
-    } else {
-        if (!audio || !al_reserve_samples(1)) Util::logErrorF("VekApu: al_reserve_samples failed\n");
-        if (audio) loadSamples(samples);
-    }
+    if (!audio || !al_reserve_samples(1)) Util::logErrorF("VekApu: al_reserve_samples failed\n");
+    if (audio) loadSamples(samples);
+    reportMissingEffects();
+    createVoices();
+}
+
+void VekApu::takeOverSound() {
+    if (!waitingForSound) return;
+    waitingForSound = false;
+    if (!waitForAudio() || !g_audioStart.reserved) Util::logErrorF("VekApu: al_reserve_samples failed\n");
+    createVoices();
+}
+
+void VekApu::takeOverEffects() {
+    takeOverSound();
+    if (!waitingForEffects) return;
+    waitingForEffects = false;
+    finishStartingAudio();
+    for (int i = 0; i < NUM_SFX; i++) samples[i] = g_audioStart.samples[i];
+    g_audioStart.waiting = false;
+    reportMissingEffects();
+}
+
+void VekApu::reportMissingEffects() {
     for (int i = 0; i < NUM_SFX; i++) {
         if (!samples[i]) Util::logErrorF("VekApu: Could not load sound effect %d (%s)\n", i, SFX_INFO[i].filename);
     }
+}
 
-    for (int v = 0; v < NUM_VOICES && audio; v++) {
+void VekApu::createVoices() {
+    for (int v = 0; v < NUM_VOICES && al_is_audio_installed(); v++) {
         ALLEGRO_SAMPLE_INSTANCE* instance = al_create_sample_instance(nullptr);
         if (!instance) {
             Util::logErrorF("VekApu: al_create_sample_instance failed\n");
@@ -156,7 +194,7 @@ void VekApu::setUp() {
 }
 
 VekApu::~VekApu() {
-    takeOverAudio();
+    takeOverEffects();
     if (musicStream) {
         al_destroy_audio_stream(musicStream);
         musicStream = nullptr;
@@ -177,7 +215,7 @@ VekApu::~VekApu() {
 
 void VekApu::playMusic(int track) {
     if (track < 0 || track >= NUM_MUSIC) return;
-    takeOverAudio();
+    takeOverSound();
     fadeOut = 0;
     if (musicStream) {
         al_set_audio_stream_playing(musicStream, false);
@@ -262,7 +300,7 @@ void VekApu::setMusicVolume(float volume) {
 void VekApu::setSfxVolume(float volume) { sfxVolume = volume; }
 
 void VekApu::playSfx(int sfx, int pitch) {
-    takeOverAudio();
+    takeOverEffects();
     if (sfxVolume <= 0 || sfx < 0 || sfx >= NUM_SFX || !samples[sfx]) return;
 
     int chosen = -1;

@@ -46,7 +46,9 @@ public:
     int fadeOut;  // 0 none, 1..256 running or ended (256 silent)
     float musicVolume;
     float sfxVolume;
-    bool settingUp;  // the start-up thread still holds the sound: taken over at first use
+    // the start-up thread still holds the mixer / the effects: taken over at first use
+    bool waitingForSound;
+    bool waitingForEffects;
 
     explicit VekApu(Nes* nes);
     ~VekApu();
@@ -73,9 +75,12 @@ public:
     void playSfx(int sfx, int pitch);
 
 private:
-    // the samples, the mixer and the voices, made here or taken over from the start-up
-    void setUp();
-    void takeOverAudio();
+    // what the start-up thread made, taken over: the mixer (and the voices on it), then
+    // the effects
+    void takeOverSound();
+    void takeOverEffects();
+    void reportMissingEffects();
+    void createVoices();
 };
 
 }  // namespace nes

@@ -489,7 +489,8 @@ void recordTitleMusic(const std::string& conf, const std::string& wav) {
 }
 
 // In a process of its own, as the program starts: the sound comes up on its own thread, the
-// player made meanwhile holds nothing yet and takes everything over at its first sound.
+// player made meanwhile holds nothing yet and takes the mixer over at its first music and
+// the effects at its first effect.
 void startLikeTheProgram() {
     alarm(20);
     if (!al_install_system(ALLEGRO_VERSION_INT, nullptr)) std::exit(3);
@@ -497,21 +498,25 @@ void startLikeTheProgram() {
     setenv("ALSOFT_DRIVERS", "null", 0);
     VekApu::startAudio();
     VekApu* apu = new VekApu(nullptr);
-    if (!apu->settingUp || apu->voices[0].instance) std::exit(5);
+    if (!apu->waitingForSound || !apu->waitingForEffects || apu->voices[0].instance) std::exit(5);
     apu->setMusicVolume(0.5f);  // every frame does this: it must not wait for the thread
-    if (!apu->settingUp) std::exit(6);
-    apu->playSfx(16, 0);
-    if (apu->settingUp || !al_is_audio_installed()) std::exit(7);
-    for (int i = 0; i < NUM_SFX; i++)
-        if (!apu->samples[i]) std::exit(8);
-    if (apu->voices[0].sfx != 16 || !al_get_sample_instance_playing(apu->voices[0].instance)) std::exit(9);
+    if (!apu->waitingForSound) std::exit(6);
+    // the music needs the mixer only
     apu->playMusic(5);
-    if (!apu->musicStream || !al_get_audio_stream_playing(apu->musicStream)) std::exit(10);
+    if (apu->waitingForSound || !al_is_audio_installed()) std::exit(7);
+    if (!apu->musicStream || !al_get_audio_stream_playing(apu->musicStream) || !apu->voices[2].instance)
+        std::exit(8);
+    // an effect waits for all of them
+    apu->playSfx(16, 0);
+    if (apu->waitingForEffects) std::exit(9);
+    for (int i = 0; i < NUM_SFX; i++)
+        if (!apu->samples[i]) std::exit(10);
+    if (apu->voices[0].sfx != 16 || !al_get_sample_instance_playing(apu->voices[0].instance)) std::exit(11);
     delete apu;
     // a start that never reaches a player (no display) is waited for all the same
     al_uninstall_audio();
     VekApu::startAudio();
-    if (!VekApu::finishStartingAudio()) std::exit(11);
+    if (!VekApu::finishStartingAudio()) std::exit(12);
     al_uninstall_audio();
     std::fprintf(stderr, "taken over at the first sound\n");
     std::exit(0);

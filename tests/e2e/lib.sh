@@ -23,7 +23,7 @@ start_xvfb() {
                 # another test that picked the same number at the same moment owns the
                 # display when the lock file names its server: take the next number
                 kill -0 $XVFB_PID 2>/dev/null || break
-                if [ "$(tr -d ' \n' </tmp/.X$n-lock 2>/dev/null)" = "$XVFB_PID" ] &&
+                if [ "$(cat /tmp/.X$n-lock 2>/dev/null | tr -d ' \n')" = "$XVFB_PID" ] &&
                     xdotool getdisplaygeometry >/dev/null 2>&1; then
                     # a window manager, as on a desktop: it places and moves windows,
                     # tells programs where they are and hands out the focus
