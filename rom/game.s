@@ -85,31 +85,27 @@ gems_start:  .res 3         ; the emeralds when the floor started
 ;; Shows a card in state X: the texts of list A (low), Y (high) on a black screen, with the
 ;; mysterious music.
 .proc show_card
-    sta ptr1
-    sty ptr1+1
+    sta ptr0
+    sty ptr0+1
     stx game_state
     jsr screen_off
     jsr clear_nametables
-    ldy #0
 each:                       ; the list: video address (high, low), text; a zero ends it
-    lda (ptr1),y
+    ldy #0
+    lda (ptr0),y
     beq done
     sta t0
     iny
-    lda (ptr1),y
+    lda (ptr0),y
     tax
-    iny
-    lda (ptr1),y
-    sta ptr0
-    iny
-    lda (ptr1),y
-    sta ptr0+1
-    iny
-    sty t1
+    lda #2
+    jsr skip_ptr0
     lda t0
-    jsr draw_text
-    ldy t1
-    bne each
+    jsr draw_text           ; leaves Y at the text's end
+    iny
+    tya
+    jsr skip_ptr0
+    jmp each
 done:
     lda #<card_palette
     sta ptr0
@@ -145,6 +141,16 @@ go:
     lda #0
     sta continuing
     jmp floor_start
+.endproc
+
+;; ptr0 := ptr0 + A. Keeps X.
+.proc skip_ptr0
+    clc
+    adc ptr0
+    sta ptr0
+    bcc :+
+    inc ptr0+1
+:   rts
 .endproc
 
 ;; Carry set when a player in the game pressed A this frame.
@@ -949,14 +955,9 @@ floor_music: .byte MUS_MARCH, MUS_MARCH, MUS_MARCH, MUS_BOSS
 
 ;; the cards' texts: video address, text; a zero ends the list (each line centred)
 .macro card_text row, text
-    .local str
     .byte >($2000 + (row) * 32 + (32 - .strlen(text)) / 2)
     .byte <($2000 + (row) * 32 + (32 - .strlen(text)) / 2)
-    .addr str
-    .pushseg
-    .segment "RODATA"
-str: .byte text, TXT_END
-    .popseg
+    .byte text, TXT_END
 .endmacro
 card_texts:
     card_text 11, "TIER 1"
@@ -1011,7 +1012,7 @@ card_palette:
 .endmacro
 floor_look1: cellar_look $0C, $1B, $17, $00, $1A    ; the stairs: teal bricks, moss
 floor_look2: cellar_look $08, $19, $17, $00, $19    ; the spider cellar: olive, overgrown
-floor_look3: cellar_look $01, $1B, $07, $10, $2B    ; the deep cellar: blue-black, old stone
+floor_look3: cellar_look $01, $0B, $07, $10, $2B    ; the deep cellar: blue, pale old stone
 floor_look4: cellar_look $0F, $06, $17, $00, $26    ; the troll's hall: black and ember red
 floor_pal_lo: .lobytes floor_look1, floor_look2, floor_look3, floor_look4
 floor_pal_hi: .hibytes floor_look1, floor_look2, floor_look3, floor_look4

@@ -10,7 +10,7 @@
 .importzp cam_y, floor_num, star_timer, jingle, door_row, door_col, gems, floor_wall
 .import floor_objs_lo, floor_objs_hi, cam_row
 .import pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_vy, pl_vyf
-.import mage_hurt, gem_collect, open_door, set_metatile, blocks_side
+.import mage_hurt, gem_collect, open_door, set_metatile, blocks_side, cell_xy
 
 NUM_OBJ   = 10
 NUM_BOLTS = 8
@@ -449,8 +449,8 @@ dead:
 ;; ---------------------------------------------------------------------------
 ;; the kinds
 
-;; Ducks fly to and fro; one that sees a mage below swoops down to its height (where a
-;; spell flies), skims along a while, and flies back up.
+;; Ducks fly to and fro; one that sees a mage below swoops straight down to its height
+;; (where a spell flies), skims along at it, and flies back up.
 .proc duck_update
     jsr enemy_touch
     lda obj_kind,x
@@ -548,13 +548,16 @@ dive:
     jmp fly
 .endproc
 
-;; moves object X a pixel (two while swooping or skimming: states 1 and 3) the way it
-;; faces, turning at the walls
+;; moves object X a pixel the way it faces (none while it swoops straight down, state 1;
+;; two while it skims along, state 3), turning at the walls
 .proc walk_x
     ldy #1
     lda obj_state,x
-    lsr a
-    bcc :+
+    cmp #1
+    bne :+
+    rts
+:   cmp #3
+    bne :+
     iny
 :   lda obj_dir,x
     bne left
@@ -814,24 +817,9 @@ done:
     jmp object_done
 fly:
     ; target: the door's lower metatile
-    lda door_col
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t0
     lda door_row
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t1
-    lda door_row
-    lsr a
-    lsr a
-    lsr a
-    lsr a
-    sta t2
+    ldy door_col
+    jsr cell_xy
     lda obj_x,x
     cmp t0
     beq x_there

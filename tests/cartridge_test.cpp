@@ -20,6 +20,7 @@ namespace {
 
 const int A = 1, START = 8, UP = 16, LEFT = 64, RIGHT = 128;
 const int TITLE_SETTLED = 60;  // frames after power-on by which the title is fully drawn
+const int TITLE_CYCLE = 64;    // frames after which the title's stars and torches repeat
 
 // the vertical blank NMI comes 27,394 cycles into a frame of 29,781; the NMI handler's own
 // work (sprite DMA, queued rows, registers) comes off what the main loop may use
@@ -53,7 +54,9 @@ TEST(Cartridge, EveryFrameEndsAtTheMarkerWithinItsBudget) {
     // end by budget; from the first marker on every frame must end with one
     for (int i = 0; i < 5 && !cart.sawMarker; i++) cart.run();
     ASSERT_TRUE(cart.sawMarker) << "no frame-done marker in the first 5 frames";
-    // idle title, then all four players joining and running and jumping about
+    // idle title, then all four players joining and running and jumping about, the
+    // countdown, the tier's card and the first floor's start
+    int titleWorst = 0, titleWorstFrame = 0;
     for (int f = 0; f < 600; f++) {
         if (f == 100)
             for (int p = 0; p < 4; p++) cart.hold(p, A);
@@ -67,12 +70,16 @@ TEST(Cartridge, EveryFrameEndsAtTheMarkerWithinItsBudget) {
         EXPECT_LE(cart.lastUsed, 29781 + 2387) << "frame " << cart.frame;
         EXPECT_TRUE(cart.markerInVblank) << "frame " << cart.frame;
         EXPECT_LE(cart.lastWork, MAIN_LOOP_LIMIT) << "frame " << cart.frame;
+        if (cart.ram("game_state") == 0 && cart.lastWork > titleWorst) {
+            titleWorst = cart.lastWork;
+            titleWorstFrame = cart.frame;
+        }
     }
     EXPECT_EQ(cart.framesWithoutMarker, 0);
     EXPECT_EQ(cart.ram("lag_count"), 0) << "the main loop missed a vertical blank";
     for (int p = 0; p < 4; p++) EXPECT_EQ(cart.ram("pl_state", p), 1) << "player " << p + 1;
-    printf("title with four players: main loop at most %d cycles per frame (frame %d)\n", cart.worstWork,
-           cart.worstWorkFrame);
+    printf("main loop at most %d cycles per frame (frame %d); on the title at most %d (frame %d)\n",
+           cart.worstWork, cart.worstWorkFrame, titleWorst, titleWorstFrame);
 }
 
 TEST(Cartridge, TitleScreenPicture) {
@@ -91,9 +98,27 @@ TEST(Cartridge, TitleScreenPicture) {
                 ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << now.at(x, y) << ", expected "
                               << expected.at(x, y);
     EXPECT_EQ(differ, 0) << "see " << vektest::shotPath("title.png");
-    // the title stays put while nobody presses anything
-    cart.run(30);
-    EXPECT_TRUE(cart.picture() == now);
+    // while nobody presses anything the stars twinkle and both torches flicker, in tiles of
+    // their own: the name and the texts stay put, and after one cycle the picture is back
+    std::vector<bool> changed(256 * 240);
+    for (int f = 1; f <= TITLE_CYCLE; f++) {
+        cart.run();
+        Picture p = cart.picture();
+        for (size_t i = 0; i < p.pixels.size(); i++)
+            if (p.pixels[i] != now.pixels[i]) changed[i] = true;
+    }
+    EXPECT_TRUE(cart.picture() == now) << "not the same picture after " << TITLE_CYCLE << " frames";
+    auto changedIn = [&](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; y++)
+            for (int x = x0; x < x1; x++) n += changed[y * 256 + x];
+        return n;
+    };
+    EXPECT_GT(changedIn(0, 0, 256, 24), 0) << "no star above the name twinkles";
+    EXPECT_GT(changedIn(100, 160, 108, 168), 0) << "the left torch burns still";
+    EXPECT_GT(changedIn(156, 160, 164, 168), 0) << "the right torch burns still";
+    EXPECT_EQ(changedIn(52, 24, 204, 152), 0) << "the name or the texts change";
+    EXPECT_LT(changedIn(0, 0, 256, 240), 1000) << "more than stars and flames move";
     // the backdrop and the sprite backdrop are the same colour
     EXPECT_EQ(cart.nes->ppu->read8(0x3F00), cart.nes->ppu->read8(0x3F10));
 }
@@ -116,7 +141,6 @@ TEST(Cartridge, TitlePlaysTheIntroMusicThroughTheDriver) {
 TEST(Cartridge, PlayerTwoJoinsWithA) {
     Cartridge cart;
     cart.run(TITLE_SETTLED);
-    Picture before = cart.picture();
     EXPECT_EQ(cart.ram("pl_state", 1), 0);
     EXPECT_EQ(cart.spritesWithPalette(1), 0);
     cart.tap(1, A);
@@ -129,7 +153,9 @@ TEST(Cartridge, PlayerTwoJoinsWithA) {
     EXPECT_GE(cart.spritesWithPalette(1), 3);
     Picture after = cart.picture();
     vektest::savePicture(vektest::shotPath("title_player2.png"), after);
-    EXPECT_TRUE(after != before);
+    Cartridge idle;  // the same frame of the title with nobody joined
+    idle.run(cart.frame);
+    EXPECT_TRUE(after != idle.picture());
     // joining played effect 23 on one of the driver's voices
     bool joined = false;
     for (int v = 0; v < 3; v++) joined |= cart.ram("snd_voice_sfx", v) == 23;
@@ -251,14 +277,27 @@ TEST(GameRules, LatecomerJoinsAtTheFloorStart) {
     replay(cart, "tier1_solo", "floor1");
     ASSERT_EQ(cart.ram("game_state"), 2);
     EXPECT_EQ(cart.ram("pl_state", 2), PS_NONE);
+    // while they can join, the free players see "2P PRESS A" (3P, 4P) in their own colours
+    auto joinLetters = [&](int player) {  // the line's two P's
+        int n = 0;
+        for (int i = 0; i < 64; i++) {
+            const unsigned char* s = &cart.nes->ppu->oam[4 * i];
+            n += s[0] < 239 && s[1] == 'P' - 32 && (s[2] & 3) == player;
+        }
+        return n;
+    };
+    for (int p = 1; p < 4; p++) EXPECT_EQ(joinLetters(p), 2) << "player " << p + 1 << " can join";
+    EXPECT_EQ(joinLetters(0), 0);
     cart.tap(2, A);
     cart.run(2);
     EXPECT_EQ(cart.ram("pl_state", 2), PS_ALIVE) << "player 3 joined";
     EXPECT_EQ(cart.ram("pl_hearts", 2), 3);
     EXPECT_EQ(cart.ram("pl_y", 2), cart.ram("pl_y", 0)) << "beside the mage already there";
     EXPECT_GE(cart.spritesWithPalette(2), 4);
-    // much later in the floor nobody joins any more
+    EXPECT_EQ(joinLetters(2), 0) << "player 3 is in";
+    // much later in the floor nobody joins any more, and no line says so
     cart.run(300);
+    EXPECT_EQ(joinLetters(3), 0);
     cart.tap(3, A);
     cart.run(2);
     EXPECT_EQ(cart.ram("pl_state", 3), PS_NONE);
@@ -367,6 +406,35 @@ TEST(GameRules, SpellsBreakCrackedStoneAndTheEmberOpensTheDoor) {
     int closed = cart.nes->cpu->ram[(cart.addr("cmap") + ((doorRow - 1) % 32) * 16 + doorCol) & 0x7FF];
     EXPECT_NE(door, closed) << "the door's two halves: open bottom, open top";
     EXPECT_NE(door, 0);
+}
+
+TEST(GameRules, ASwoopingDuckComesDownIntoTheBolts) {
+    // a duck 80 pixels over a mage and 40 to its right swoops at it; the mage faces it and
+    // casts bolts, which fly at its head's height, as a player does
+    Cartridge cart;
+    replay(cart, "tier1_solo", "floor1");
+    int slot = 0;
+    while (slot < 10 && cart.ram("obj_kind", slot) != 0) slot++;
+    ASSERT_LT(slot, 10);
+    const int mageY = cart.ram("pl_y") | cart.ram("pl_yh") << 8, duckY = mageY - 80;
+    auto poke = [&](const char* name, int value) { cart.nes->cpu->ram[(cart.addr(name) + slot) & 0x7FF] = value; };
+    poke("obj_x", cart.ram("pl_x") + 40);
+    poke("obj_y", duckY & 255);
+    poke("obj_yh", duckY >> 8);
+    poke("obj_ay", duckY & 255);
+    poke("obj_ayh", duckY >> 8);
+    for (const char* zero : {"obj_state", "obj_timer", "obj_hurt"}) poke(zero, 0);
+    poke("obj_dir", 0x40);
+    poke("obj_hp", 1);
+    poke("obj_kind", 1);
+    cart.nes->cpu->ram[cart.addr("pl_flags") & 0x7FF] &= ~0x40;  // facing right
+    int lowest = duckY;
+    for (int f = 0; f < 150 && cart.ram("obj_kind", slot) == 1; f++) {
+        cart.hold(0, f % 10 < 2 ? 2 : 0);  // B
+        cart.run();
+        lowest = std::max(lowest, cart.ram("obj_y", slot) | cart.ram("obj_yh", slot) << 8);
+    }
+    EXPECT_NE(cart.ram("obj_kind", slot), 1) << "the duck came down to " << mageY - lowest << " pixels over the mage";
 }
 
 // a constant of the cartridge's graphics (gfxconv's gfx_const.inc), such as a tile number
