@@ -366,15 +366,13 @@ bool EmulatorMain::alInitialize() {
             Util::logF("  %d: could not get monitor info\n", i);
     }
 
+    if (!createDisplay(true)) return false;
+
     if (!al_init_primitives_addon()) Util::logErrorF("al_init_primitives_addon failed!\n");
-    // the sound (the audio add-on, the codecs, the mixer and the decoded effects) comes up on
-    // a thread of its own beside the display, which takes the longest; the music player
-    // takes it over when the game first asks for a sound
+    // the sound (the audio add-on, the codecs, the mixer, then the decoded effects) comes up
+    // on a thread of its own while the first frames are made; the music player takes it over
+    // when the game first asks for a sound
     nes::VekApu::startAudio();
-    if (!createDisplay(true)) {
-        nes::VekApu::finishStartingAudio();
-        return false;
-    }
     return true;
 }
 

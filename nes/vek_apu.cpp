@@ -46,7 +46,8 @@ static const double FORCED_LOOP_POSITION = 1.596;
 static const double MIN_LOOP_SECONDS = 0.1;
 
 // The sound's start-up on a thread of its own, in two halves: the audio add-on, the codecs
-// and the mixer first (the title music needs them), then the decoded effects.
+// and the mixer first (the title music needs them), then, once the player has taken those
+// over, the decoded effects, so that decoding does not compete with the first picture.
 struct structAudioStart {
     ALLEGRO_THREAD* thread;
     ALLEGRO_MUTEX* mutex;
@@ -54,6 +55,7 @@ struct structAudioStart {
     bool running;    // started and not yet joined
     bool waiting;    // made and not yet taken over by a player
     bool installed;  // the first half is done (under the mutex)
+    bool decode;     // the second half may begin (under the mutex)
     bool reported;   // its failures are logged
     bool audio;      // al_install_audio
     bool codecs;     // al_init_acodec_addon
@@ -72,12 +74,26 @@ static void* startAudioThread(ALLEGRO_THREAD*, void*) {
     a.audio = al_install_audio();
     a.codecs = a.audio && al_init_acodec_addon();
     a.reserved = a.audio && al_reserve_samples(1);
-    if (a.mutex) al_lock_mutex(a.mutex);
+    if (a.mutex) {
+        al_lock_mutex(a.mutex);
+        a.installed = true;
+        al_broadcast_cond(a.cond);
+        while (!a.decode) al_wait_cond(a.cond, a.mutex);
+        al_unlock_mutex(a.mutex);
+    }
     a.installed = true;
-    if (a.cond) al_broadcast_cond(a.cond);
-    if (a.mutex) al_unlock_mutex(a.mutex);
     if (a.audio) loadSamples(a.samples);
     return nullptr;
+}
+
+// lets the start-up thread go on to the effects
+static void allowDecoding() {
+    structAudioStart& a = g_audioStart;
+    if (!a.thread) return;
+    al_lock_mutex(a.mutex);
+    a.decode = true;
+    al_broadcast_cond(a.cond);
+    al_unlock_mutex(a.mutex);
 }
 
 void VekApu::startAudio() {
@@ -85,14 +101,20 @@ void VekApu::startAudio() {
     if (a.running || a.waiting) return;
     for (int i = 0; i < NUM_SFX; i++) a.samples[i] = nullptr;
     a.running = a.waiting = true;
-    a.installed = a.reported = false;
+    a.installed = a.reported = a.decode = false;
     a.mutex = al_create_mutex();
     a.cond = al_create_cond();
     a.thread = a.mutex && a.cond ? al_create_thread(startAudioThread, nullptr) : nullptr;
-    if (a.thread)
+    if (a.thread) {
         al_start_thread(a.thread);
-    else
+    } else {
+        // no thread: everything happens here and now
+        if (a.cond) al_destroy_cond(a.cond);
+        if (a.mutex) al_destroy_mutex(a.mutex);
+        a.cond = nullptr;
+        a.mutex = nullptr;
         startAudioThread(nullptr, nullptr);
+    }
 }
 
 // Waits for the first half of the start-up and logs what failed in it.
@@ -116,6 +138,7 @@ bool VekApu::finishStartingAudio() {
     structAudioStart& a = g_audioStart;
     if (!a.running) return al_is_audio_installed();
     bool audio = waitForAudio();
+    allowDecoding();
     if (a.thread) {
         al_join_thread(a.thread, nullptr);
         al_destroy_thread(a.thread);
@@ -158,6 +181,7 @@ void VekApu::takeOverSound() {
     waitingForSound = false;
     if (!waitForAudio() || !g_audioStart.reserved) Util::logErrorF("VekApu: al_reserve_samples failed\n");
     createVoices();
+    allowDecoding();
 }
 
 void VekApu::takeOverEffects() {

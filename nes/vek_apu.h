@@ -54,7 +54,7 @@ public:
     ~VekApu();
 
     // program start-up: the audio add-on, the codecs, the mixer and the decoded effects are
-    // made on a thread of their own while the display is being created; the player made
+    // made on a thread of their own while the first frames are made; the player made
     // afterwards takes them over. Without this the player sets up its effects itself.
     static void startAudio();
     // waits for that thread and reports what failed; returns whether audio is installed
