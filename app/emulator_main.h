@@ -35,6 +35,12 @@ public:
     Config* _config;
     Renderer* renderer;
     bool displayLost;  // a mode switch left no display: the loop ends with status 1
+    // the window size the program itself last gave the window: a resize event of that size
+    // is the system carrying out the request, not the user resizing
+    int requestedW, requestedH;
+    // developer hook for the tests: this many of the coming display creations fail as if
+    // the system had refused them. The program never sets it.
+    int failDisplayCreations;
 
     EmulatorMain();
     ~EmulatorMain();
@@ -46,6 +52,7 @@ public:
     void reset();
     void exit();
     void handleOpenMenu();
+    void focusChanged(bool focus);
 
     // host start-up and display creation
     bool alInitialize();
@@ -61,6 +68,8 @@ public:
 
 private:
     void drawFrame();
+    void holdMusic();
+    bool recreateDisplay(int previousFullscreen, int previousVsync);
 };
 
 // message-dialog callbacks of the shell

@@ -51,6 +51,7 @@ void Gui::update() {
     const bool wasOpen = top >= 0;
     if (wasOpen && input) input->updateNavkeys();
 
+    bool opened = false;
     if (closeRequested) {
         closeRequested = false;
         if (top >= 0) {
@@ -59,6 +60,8 @@ void Gui::update() {
             top--;
         }
         clearOverlay();
+        // the uncovered dialog takes the keys, so it is seen at once
+        if (top >= 0 && dialogs[top]) dialogs[top]->redraw = true;
     } else if (closeAllRequested) {
         closeAllRequested = false;
         for (int i = 0; i < MAX_DIALOGS; i++) {
@@ -79,6 +82,7 @@ void Gui::update() {
         }
         dialogs[top] = pendingDialog;
         pendingDialog = nullptr;
+        opened = true;
     }
 
     if (pendingModalDialog) {
@@ -87,10 +91,17 @@ void Gui::update() {
             top++;
             dialogs[top] = pendingModalDialog;
             pendingModalDialog = nullptr;
+            opened = true;
         }
     }
 
-    if (wasOpen && top < 0) emulatorMain->unpause();
+    // a navigation key held from before belongs to no dialog: a new dialog starts still, and
+    // keys released in play leave nothing behind for the next one
+    const bool emptied = wasOpen && top < 0;
+    if (input && (opened || emptied)) input->clearNavkeys();
+    // the game sees what is held now, not what was held when the first dialog opened
+    if (input && (emptied || (!wasOpen && top >= 0))) input->syncButtons();
+    if (emptied) emulatorMain->unpause();
 }
 
 void Gui::render(ALLEGRO_BITMAP* target, int x, int y) {

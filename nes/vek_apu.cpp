@@ -43,7 +43,13 @@ static const float DREAMY_SPEED = 0.9983558f;
 static const double FORCED_LOOP_POSITION = 1.596;
 
 VekApu::VekApu(Nes* nes)
-    : nes(nes), musicStream(nullptr), fadeOut(0), musicVolume(1.0f), sfxVolume(1.0f) {
+    : nes(nes),
+      musicStream(nullptr),
+      fadeOut(0),
+      musicVolume(1.0f),
+      sfxVolume(1.0f),
+      gamePaused(false),
+      hostPaused(false) {
     for (int i = 0; i < NUM_SFX; i++) samples[i] = nullptr;
     for (int v = 0; v < NUM_VOICES; v++) {
         voices[v].instance = nullptr;
@@ -98,6 +104,7 @@ VekApu::~VekApu() {
 void VekApu::playMusic(int track) {
     if (track < 0 || track >= NUM_MUSIC) return;
     fadeOut = 0;
+    gamePaused = false;  // as in the driver, a new track starts unpaused
     if (musicStream) {
         al_set_audio_stream_playing(musicStream, false);
         al_destroy_audio_stream(musicStream);
@@ -121,13 +128,14 @@ void VekApu::playMusic(int track) {
         al_set_audio_stream_playmode(musicStream, ALLEGRO_PLAYMODE_ONCE);
     }
 
-    al_set_audio_stream_playing(musicStream, true);
+    al_set_audio_stream_playing(musicStream, !hostPaused);
     ALLEGRO_MIXER* mixer = al_get_default_mixer();
     if (mixer) al_attach_audio_stream_to_mixer(musicStream, mixer);
 }
 
 void VekApu::stopMusic() {
     fadeOut = 0;
+    gamePaused = false;
     if (musicStream) {
         al_set_audio_stream_playing(musicStream, false);
         al_destroy_audio_stream(musicStream);
@@ -136,12 +144,21 @@ void VekApu::stopMusic() {
 }
 
 void VekApu::pauseMusic() {
+    gamePaused = true;
     if (musicStream) al_set_audio_stream_playing(musicStream, false);
 }
 
 void VekApu::resumeMusic() {
-    if (musicStream) al_set_audio_stream_playing(musicStream, true);
+    gamePaused = false;
+    if (musicStream) al_set_audio_stream_playing(musicStream, !hostPaused);
 }
+
+void VekApu::setHostPaused(bool on) {
+    hostPaused = on;
+    if (musicStream) al_set_audio_stream_playing(musicStream, !gamePaused && !hostPaused);
+}
+
+bool VekApu::isMusicPlaying() const { return musicStream && al_get_audio_stream_playing(musicStream); }
 
 void VekApu::fadeOutMusic() { fadeOut = 1; }
 
