@@ -70,7 +70,7 @@ EmulatorMain::EmulatorMain()
       displayLost(false),
       requestedW(0),
       requestedH(0),
-      failDisplayCreations(0) {}
+      failDisplayRecreations(0) {}
 
 EmulatorMain::~EmulatorMain() {
     delete _gui;
@@ -405,8 +405,8 @@ bool EmulatorMain::createDisplay(bool createQueueAndTimers) {
 
     const int w = _config->getViewportW();
     const int h = _config->getViewportH();
-    if (failDisplayCreations > 0) {
-        failDisplayCreations--;
+    if (!createQueueAndTimers && failDisplayRecreations > 0) {
+        failDisplayRecreations--;
     } else {
         _alDisplay = al_create_display(w, h);
     }
@@ -557,11 +557,15 @@ void EmulatorMain::updateDisplay(int w, int h, bool resizeWindow, bool moveWindo
 void EmulatorMain::toggleFullscreen() {
     _config->fullscreen = _config->fullscreen == 0 ? 1 : 0;
     _config->queueSave();
-    gui::MessageDialog* message = new gui::MessageDialog(
-        _gui, 150, 90, _config->fullscreen ? FULLSCREEN_MESSAGE : WINDOWED_MESSAGE, 0, false);
+    setFullscreen(_config->fullscreen != 0);
+    // the notice names the mode the program ended up in (a refused switch stays where it was)
+    openNotice(90, _config->fullscreen ? FULLSCREEN_MESSAGE : WINDOWED_MESSAGE);
+}
+
+void EmulatorMain::openNotice(int h, const char* text) {
+    gui::MessageDialog* message = new gui::MessageDialog(_gui, 150, h, text, 0, false);
     message->setOptions("Continue", nullptr, nullptr, screenModeMessageCallback, -1);
     _gui->openModalDialog(message);
-    setFullscreen(_config->fullscreen != 0);
 }
 
 // Both directions re-create the display: a window that never was full screen opens
@@ -601,16 +605,12 @@ void EmulatorMain::toggleVsync() {
     int previous = _config->vsync;
     _config->vsync = _config->vsync == 1 ? 2 : 1;
     _config->queueSave();
-    gui::MessageDialog* message = new gui::MessageDialog(
-        _gui, 150, 140, _config->vsync == 1 ? VSYNC_ON_MESSAGE : VSYNC_OFF_MESSAGE, 0, false);
-    message->setOptions("Continue", nullptr, nullptr, screenModeMessageCallback, -1);
-    _gui->openModalDialog(message);
 
     // the new window opens where this one stands now
     if (_config->fullscreen == 0 && _alDisplay)
         al_get_window_position(_alDisplay, &_config->windowViewportX, &_config->windowViewportY);
-    if (!recreateDisplay(_config->fullscreen, previous)) return;
-    updateDisplay(-1, -1, false, false);
+    if (recreateDisplay(_config->fullscreen, previous)) updateDisplay(-1, -1, false, false);
+    openNotice(140, _config->vsync == 1 ? VSYNC_ON_MESSAGE : VSYNC_OFF_MESSAGE);
 }
 
 // A new display for the settings now in the configuration. When the system refuses it, the

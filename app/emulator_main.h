@@ -38,9 +38,9 @@ public:
     // the window size the program itself last gave the window: a resize event of that size
     // is the system carrying out the request, not the user resizing
     int requestedW, requestedH;
-    // developer hook for the tests: this many of the coming display creations fail as if
-    // the system had refused them. The program never sets it.
-    int failDisplayCreations;
+    // developer hook for the tests: this many of the coming re-creations of the display (mode
+    // and vsync switches) fail as if the system had refused them. The program never sets it.
+    int failDisplayRecreations;
 
     EmulatorMain();
     ~EmulatorMain();
@@ -70,6 +70,7 @@ private:
     void drawFrame();
     void holdMusic();
     bool recreateDisplay(int previousFullscreen, int previousVsync);
+    void openNotice(int h, const char* text);
 };
 
 // message-dialog callbacks of the shell

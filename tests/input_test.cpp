@@ -11,6 +11,7 @@
 #include "config/config.h"
 #include "gui/dialog.h"
 #include "gui/gui.h"
+#include "gui/main_menu_dialog.h"
 #include "gui_test_support.h"
 #include "input/input.h"
 #include "nes/nes.h"
@@ -423,6 +424,40 @@ TEST_F(InputTest, TheConsoleFollowsWhatIsHeldAcrossDialogsAndPadRebuilds) {
     em->focusChanged(false);
     EXPECT_EQ(buttons(0), 0);
     EXPECT_FALSE(input->isKeyHeld(ALLEGRO_KEY_LEFT));
+}
+
+// Start held on any player's controller, key or pad, opens the main menu; the game never
+// sees it.
+TEST_F(InputTest, StartOnAnyControllerOpensTheMenu) {
+    em->_gui = new gui::Gui(em, input, config);
+    input->gui = em->_gui;
+    bind(1, I_START, keyCode(ALLEGRO_KEY_K));
+    bind(2, I_START, buttonCode(9), uidA);
+    bind(3, I_START, axisCode(1, 0, 2), uidB);
+    rescan();
+    const ALLEGRO_EVENT presses[4] = {
+        keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_W), keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_K),
+        buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN, PAD_A, 9), axisEvent(PAD_B, 1, 0, 1.0f)};
+    const ALLEGRO_EVENT releases[4] = {
+        keyEvent(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_W), keyEvent(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_K),
+        buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_UP, PAD_A, 9), axisEvent(PAD_B, 1, 0, 0.0f)};
+    for (int player = 0; player < 4; player++) {
+        send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_A));  // player 1's A, held meanwhile
+        send(presses[player]);
+        ASSERT_EQ(buttons(player) & START, START) << player;
+        em->handleOpenMenu();
+        for (int p = 0; p < 4; p++) EXPECT_EQ(buttons(p) & START, 0) << "player " << player << ": Start of " << p;
+        EXPECT_EQ(buttons(0) & A, A) << "other buttons stay";
+        em->_gui->update();
+        EXPECT_NE(dynamic_cast<gui::MainMenuDialog*>(em->_gui->dialogs[0]), nullptr) << player;
+        EXPECT_EQ(em->_gui->top, 0);
+        em->handleOpenMenu();  // with the menu open, nothing more opens
+        EXPECT_EQ(em->_gui->pendingDialog, nullptr);
+        em->_gui->closeDialog();
+        em->_gui->update();
+        EXPECT_EQ(buttons(player) & START, 0) << "a Start still held when the menu closes stays away";
+        send(releases[player]);
+    }
 }
 
 // A navigation key pressed under one dialog never scrolls the next one by itself.
