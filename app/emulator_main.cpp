@@ -431,6 +431,7 @@ bool EmulatorMain::createDisplay(bool createQueueAndTimers) {
                            _config->getViewportY(), vx, vy);
                 _config->setViewportX(vx);
                 _config->setViewportY(vy);
+                _config->queueSave();
             }
             al_set_window_position(_alDisplay, vx, vy);
         }
@@ -589,6 +590,7 @@ void EmulatorMain::setFullscreen(bool on) {
     _config->fullscreen = on ? 1 : 0;
     if (!recreateDisplay(before, _config->vsync)) return;
 
+    Util::logF("EmulatorMain: %s\n", _config->fullscreen ? "full screen" : "windowed");
     if (_config->fullscreen) {
         updateDisplay(-1, -1, false, false);
         int fx = 0, fy = 0;
@@ -617,6 +619,9 @@ void EmulatorMain::toggleVsync() {
 // previous settings, which gave a display before, are tried once more; when that fails too,
 // the frame loop ends the program with status 1.
 bool EmulatorMain::recreateDisplay(int previousFullscreen, int previousVsync) {
+    // the releases of keys held now go to whichever window has the focus meanwhile, not
+    // necessarily the new one: they count as released
+    if (_input) _input->forgetKeys();
     if (createDisplay(false)) return true;
     Util::logErrorF("EmulatorMain: the display could not be re-created, going back to the previous setting\n");
     _config->fullscreen = previousFullscreen;

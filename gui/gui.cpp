@@ -60,8 +60,8 @@ void Gui::update() {
             top--;
         }
         clearOverlay();
-        // the uncovered dialog takes the keys, so it is seen at once
-        if (top >= 0 && dialogs[top]) dialogs[top]->redraw = true;
+        // the uncovered dialog takes the keys, so it is seen at once, with those below it
+        forceRedraw();
     } else if (closeAllRequested) {
         closeAllRequested = false;
         for (int i = 0; i < MAX_DIALOGS; i++) {
@@ -106,8 +106,17 @@ void Gui::update() {
 
 void Gui::render(ALLEGRO_BITMAP* target, int x, int y) {
     if (top < 0 || !dialogs[top] || !overlay) return;
-    Dialog* d = dialogs[top];
-    d->render(overlay, OVERLAY_W / 2 - d->w / 2, OVERLAY_H / 2 - d->h / 2);
+    // a dialog that draws itself again covers those above it, so they are drawn after it
+    int from = top;
+    for (int i = top - 1; i >= 0; i--) {
+        if (dialogs[i] && dialogs[i]->redraw) from = i;
+    }
+    for (int i = from; i <= top; i++) {
+        Dialog* d = dialogs[i];
+        if (!d) continue;
+        if (i > from) d->redraw = true;
+        d->render(overlay, OVERLAY_W / 2 - d->w / 2, OVERLAY_H / 2 - d->h / 2);
+    }
     al_set_target_bitmap(target);
     al_draw_scaled_bitmap(overlay, 0, 0, OVERLAY_W, OVERLAY_H, x, y, config->getViewportW(),
                           config->getViewportH(), 0);

@@ -133,18 +133,28 @@ TEST_F(DialogTest, ModalDialogStacksAndTheUncoveredDialogIsDrawnAgainAtOnce) {
     open(new SizedDialog(gui, 200, 100));
     gui->openModalDialog(new SizedDialog(gui, 150, 90));
     frame();
-    EXPECT_EQ(gui->top, 1);
+    gui->openModalDialog(new SizedDialog(gui, 20, 20));
+    frame();
+    EXPECT_EQ(gui->top, 2);
     guitest::Pixels p = overlayPixels();
-    EXPECT_EQ(p.at(30, 72), GREY) << "the dialog below stays visible around the modal one";
-    EXPECT_EQ(p.at(100, 76), WHITE) << "the modal one's outline";
+    EXPECT_EQ(p.at(30, 72), GREY) << "the dialogs below stay visible around the modal ones";
+    EXPECT_EQ(p.at(100, 76), WHITE) << "the middle one's outline";
+    EXPECT_EQ(p.at(119, 111), WHITE) << "the top one's outline";
+    // the uncovered dialogs take the keys, so they are seen: redrawn in the same frame,
+    // bottom to top, with nothing of the closed one left
+    gui->closeDialog();
+    frame();
+    EXPECT_EQ(gui->top, 1);
+    p = overlayPixels();
+    EXPECT_EQ(p.at(30, 72), GREY) << "the bottom one around the middle one";
+    EXPECT_EQ(p.at(100, 76), WHITE) << "the middle one over it";
+    EXPECT_EQ(p.at(119, 111), GREY) << "the top one's outline is gone";
     gui->closeDialog();
     frame();
     EXPECT_EQ(gui->top, 0);
     p = overlayPixels();
-    // the uncovered dialog takes the keys, so it is seen: redrawn in the same frame, with
-    // nothing of the notice left inside it
     EXPECT_EQ(p.at(30, 72), GREY);
-    EXPECT_EQ(p.at(100, 76), GREY) << "the modal one's outline is gone";
+    EXPECT_EQ(p.at(100, 76), GREY) << "the middle one's outline is gone";
     EXPECT_TRUE(em->paused);
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The overlay menus of the real program under Xvfb, driven with the keyboard through
-# xdotool: the start-up question, the main menu pausing the game, audio and input settings
-# reaching the configuration file, a rebound key playing the game, reset and exit.
+# xdotool: the start-up question answered Yes and its capture saved, the main menu pausing
+# the game, keys let go in a menu, audio and input settings reaching the configuration file,
+# a rebound key playing the game, reset and exit.
 # usage: menus_e2e.sh GAME XCLOSE [SCREENSHOT_DIR]
 set -u
 GAME=$(realpath "$1"); XCLOSE=$(realpath "$2"); SHOTS=${3:-}
@@ -42,15 +43,31 @@ wait_window || { fail "a window appears"; cat "$RUN/stderr.log"; finish; exit 1;
 xdotool windowactivate --sync "$WIN" 2>/dev/null; xdotool windowfocus --sync "$WIN" 2>/dev/null
 sleep 2
 
-# --- first start: the question about configuring a controller; "No" is remembered
+pixel() {  # pixel NAME X Y: the colour of one pixel of a screenshot
+    /usr/bin/convert "$WORK/$1.png" -format "%[pixel:p{$2,$3}]" info: 2>/dev/null
+}
+is_grey() {  # is_grey LEVEL COLOUR
+    grep -qE "^(gray\($1\)|s?rgb\($1,$1,$1\))$" <<<"$2"
+}
+
+# --- first start: the question about configuring a controller, answered Yes; the capture of
+# player 1's eight buttons follows, where Escape keeps a button's binding and moves on
 shot question
 # the question's box (128 x 50, centred, grey 72) at 3x: its inside left edge
-px=$(/usr/bin/convert "$WORK/question.png" -format '%[pixel:p{205,300}]' info: 2>/dev/null)
-check "a first start asks about configuring a controller (box colour $px)" \
-    grep -qE '^(gray\(72\)|s?rgb\(72,72,72\))$' <<<"$px"
-keys Right Return
+px=$(pixel question 205 300)
+check "a first start asks about configuring a controller (box colour $px)" is_grey 72 "$px"
+keys Return
+shot capture
+keys Escape Escape Escape Escape a f Escape Escape
+sleep 0.3
+shot captured
+keys Return   # "Return to Game"
 sleep 1
-check "answering No writes skipControllerConfig=1" [ "$(cfg_value skipControllerConfig)" = 1 ]
+check "the answer is remembered (skipControllerConfig=$(cfg_value skipControllerConfig))" \
+    [ "$(cfg_value skipControllerConfig)" = 1 ]
+check "the captured key is saved (player1ControlB=$(cfg_value player1ControlB))" [ "$(cfg_value player1ControlB)" = "97:" ]
+check "Escape kept the other bindings ($(cfg_value player1ControlLeft) $(cfg_value player1ControlDown) $(cfg_value player1ControlStart))" \
+    [ "$(cfg_value player1ControlLeft)/$(cfg_value player1ControlDown)/$(cfg_value player1ControlStart)" = "1313:/1361:/369:" ]
 sleep 2
 shot title
 
@@ -83,6 +100,35 @@ keys Escape Escape   # Back marks "Return to Menu", Back again returns to the me
 shot menu-audio-marked
 keys Escape          # Back on the main menu resumes the game
 sleep 1
+
+# --- Left held into the menu and let go there: the mage stands still once it closes
+xdotool keydown --window "$WIN" Left 2>/dev/null || xdotool keydown Left
+sleep 0.3
+keys Escape
+xdotool keyup --window "$WIN" Left 2>/dev/null || xdotool keyup Left
+keys Escape
+shot resumed1
+sleep 0.7
+shot resumed2
+# the fairy flaps and the stars twinkle (a few hundred pixels); a walking mage changes thousands
+d=$(pixel_diff "$WORK/resumed1.png" "$WORK/resumed2.png")
+check "a key let go in the menu is let go in the game ($d pixels changed)" [ -n "$d" ] && [ "$d" -lt 1000 ]
+
+# --- Down pressed in the menu and let go in the game leaves nothing behind: the next menu
+# does not scroll by itself
+keys Escape
+xdotool keydown --window "$WIN" Down 2>/dev/null || xdotool keydown Down
+sleep 0.1
+keys Escape
+xdotool keyup --window "$WIN" Down 2>/dev/null || xdotool keyup Down
+keys Escape
+sleep 1.5
+shot menu-still
+# the selection bar on "Resume" (overlay 83,91 at 3x)
+px=$(pixel menu-still 252 285)
+check "the next menu stays on Resume (bar colour $px)" is_grey 120 "$px"
+keys Escape
+sleep 0.5
 
 # --- Input Settings: rebind player 1's A to J
 keys Escape Down Return
