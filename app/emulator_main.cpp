@@ -124,12 +124,7 @@ int EmulatorMain::start() {
     _gui = new gui::Gui(this, _input, _config);
     _input->gui = _gui;
 
-    if (_config->skipControllerConfig == 0) {
-        gui::MessageDialog* question =
-            new gui::MessageDialog(_gui, 128, 50, "Would you like to configure\na controller now?", 0, true);
-        question->setOptions("Yes", "No", nullptr, startupControllerCallback, -1);
-        _gui->openModalDialog(question);
-    }
+    if (_config->skipControllerConfig == 0) askControllerQuestion();
 
     exitRequested = false;
     int frameCount = 0;
@@ -165,30 +160,12 @@ int EmulatorMain::start() {
             case ALLEGRO_EVENT_JOYSTICK_AXIS:
             case ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN:
             case ALLEGRO_EVENT_JOYSTICK_BUTTON_UP:
-                Util::logTimeF("ALLEGRO_EVENT_JOYSTICK");
-                _input->handleAllegroEvent(&event);
-                handleOpenMenu();
+            case ALLEGRO_EVENT_KEY_DOWN:
+            case ALLEGRO_EVENT_KEY_UP:
+                handleInputEvent(&event);
                 break;
             case ALLEGRO_EVENT_JOYSTICK_CONFIGURATION:
                 _input->reconfigureJoysticks();
-                break;
-            case ALLEGRO_EVENT_KEY_DOWN:
-                Util::logTimeF("ALLEGRO_EVENT_KEY_DOWN");
-                if (event.keyboard.keycode == ALLEGRO_KEY_ENTER &&
-                    (_input->isKeyHeld(ALLEGRO_KEY_ALT) || _input->isKeyHeld(ALLEGRO_KEY_ALTGR))) {
-                    // one switch per press: a held key repeats as characters, never as key-downs
-                    toggleFullscreen();
-                } else if (_gui->top < 0 && event.keyboard.keycode == ALLEGRO_KEY_ESCAPE) {
-                    _gui->openDialog(new gui::MainMenuDialog(_gui, 0));
-                } else {
-                    Util::logTimeF("_input->handleAllegroEvent");
-                    _input->handleAllegroEvent(&event);
-                    handleOpenMenu();
-                }
-                break;
-            case ALLEGRO_EVENT_KEY_UP:
-                // the release of Tab after Alt+Tab must not reach the game
-                if (event.keyboard.keycode != ALLEGRO_KEY_TAB) _input->handleAllegroEvent(&event);
                 break;
             case ALLEGRO_EVENT_MOUSE_AXES:
             case ALLEGRO_EVENT_MOUSE_BUTTON_DOWN:
@@ -326,6 +303,45 @@ void EmulatorMain::holdMusic() {
 void EmulatorMain::reset() { resetRequested = true; }
 
 void EmulatorMain::exit() { exitRequested = true; }
+
+void EmulatorMain::handleInputEvent(ALLEGRO_EVENT* event) {
+    switch (event->type) {
+    case ALLEGRO_EVENT_JOYSTICK_AXIS:
+    case ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN:
+    case ALLEGRO_EVENT_JOYSTICK_BUTTON_UP:
+        Util::logTimeF("ALLEGRO_EVENT_JOYSTICK");
+        _input->handleAllegroEvent(event);
+        handleOpenMenu();
+        break;
+    case ALLEGRO_EVENT_KEY_DOWN:
+        Util::logTimeF("ALLEGRO_EVENT_KEY_DOWN");
+        if (event->keyboard.keycode == ALLEGRO_KEY_ENTER && _alDisplay &&
+            (_input->isKeyHeld(ALLEGRO_KEY_ALT) || _input->isKeyHeld(ALLEGRO_KEY_ALTGR))) {
+            // one switch per press: a held key repeats as characters, never as key-downs
+            toggleFullscreen();
+        } else if (_gui->top < 0 && event->keyboard.keycode == ALLEGRO_KEY_ESCAPE) {
+            _gui->openDialog(new gui::MainMenuDialog(_gui, 0));
+        } else {
+            Util::logTimeF("_input->handleAllegroEvent");
+            _input->handleAllegroEvent(event);
+            handleOpenMenu();
+        }
+        break;
+    case ALLEGRO_EVENT_KEY_UP:
+        // the release of Tab after Alt+Tab must not reach the game
+        if (event->keyboard.keycode != ALLEGRO_KEY_TAB) _input->handleAllegroEvent(event);
+        break;
+    default:
+        break;
+    }
+}
+
+void EmulatorMain::askControllerQuestion() {
+    gui::MessageDialog* question =
+        new gui::MessageDialog(_gui, 128, 50, "Would you like to configure\na controller now?", 0, true);
+    question->setOptions("Yes", "No", nullptr, startupControllerCallback, -1);
+    _gui->openModalDialog(question);
+}
 
 void EmulatorMain::handleOpenMenu() {
     if (_gui->top >= 0) return;

@@ -51,8 +51,12 @@ public:
     void unpause();
     void reset();
     void exit();
+    // a key or gamepad event: to the game, to the top dialog, or opening the main menu
+    void handleInputEvent(ALLEGRO_EVENT* event);
     void handleOpenMenu();
     void focusChanged(bool focus);
+    // the start-up question whether to configure a controller
+    void askControllerQuestion();
 
     // host start-up and display creation
     bool alInitialize();

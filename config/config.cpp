@@ -95,10 +95,16 @@ void Config::loadOptionValue(structConfigOption* option, const char* text) {
         unsigned long code = strtoul(text, nullptr, 10);
         control->code = code > 0xFFFFFFFFul ? 0 : (uint32_t)code;
         const char* colon = strchr(text, ':');
-        if (colon)
-            Util::strncpy0(control->uid, colon + 1, sizeof(control->uid));
-        else
+        if (colon) {
+            // the device text keeps only what a save can write back behind the code as it
+            // is written ("0:" for a missing code), so that the next load reads the same text
+            char codeText[16];
+            int codeLength = snprintf(codeText, sizeof(codeText), "%u:", (unsigned)control->code);
+            unsigned room = (unsigned)sizeof(option->valueText) - (unsigned)codeLength;
+            Util::strncpy0(control->uid, colon + 1, room < sizeof(control->uid) ? room : sizeof(control->uid));
+        } else {
             control->uid[0] = 0;
+        }
         break;
     }
     }
@@ -109,9 +115,16 @@ void Config::formatValue(const structConfigOption* option, char* out, unsigned s
     case OPTION_INT:
         snprintf(out, size, "%d", *(const int*)option->data);
         break;
-    case OPTION_DOUBLE:
-        snprintf(out, size, "%g", *(const double*)option->data);
+    case OPTION_DOUBLE: {
+        // six digits as "%g" gives them, so that a value typed with six or fewer is saved as
+        // typed; a value that needs more gets as many as reading it back takes
+        const double value = *(const double*)option->data;
+        for (int digits = 6; digits <= 17; digits++) {
+            snprintf(out, size, "%.*g", digits, value);
+            if (strtod(out, nullptr) == value) break;
+        }
         break;
+    }
     case OPTION_COLOR:
         snprintf(out, size, "%06x", (unsigned)*(const uint32_t*)option->data);
         break;

@@ -20,7 +20,7 @@ struct structConfigControl {
 
 enum ConfigOptionType {
     OPTION_INT = 0,      // int, "%d"
-    OPTION_DOUBLE = 1,   // double, "%g"
+    OPTION_DOUBLE = 1,   // double, "%g", or with more digits where six do not read back
     OPTION_COLOR = 2,    // unsigned 0xRRGGBB, "%06x"
     OPTION_CONTROL = 3,  // structConfigControl, "%u:%s" (code and uid)
 };

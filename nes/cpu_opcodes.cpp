@@ -477,6 +477,9 @@ int Cpu::nextOpcode() {
 
         default: undocumented(); break;
     }
+    // the program counter is 16 bits: running off $FFFF, an RTS to $FFFF and a branch back
+    // from page zero all land inside the address space
+    pc &= 0xFFFF;
     return cycles;
 }
 

@@ -8,7 +8,7 @@
 .import map_row_ptr, floor_objs_lo, floor_objs_hi
 .importzp lvl_map, lvl_rows, load_top, floor_num, cam_y
 .import pl_state, pl_x, pl_y, pl_yh, pl_hearts, pl_blink, pl_flags, pl_fairy
-.import mage_revive, highest_mage, mage_hurt
+.import mage_revive, highest_mage, mage_hurt, mage_at_door
 .import objects_init, objects_update, objects_draw, objects_spawn, obj_spawn
 .import bolts_init, bolts_update, bolts_draw
 .import hud_draw, draw_sprite_text
@@ -24,6 +24,10 @@ CLEAR_FRAMES = 250          ; the fanfare
 STAR_FRAMES  = 255          ; the wishing star's shine
 JINGLE_FRAMES = 90          ; the music rests while the star's jingle plays
 GEM_COMBO    = 40           ; emeralds this close together raise the pickup's pitch
+CAPTION_FRAMES = 150        ; the floor's name shows this long after it starts
+HINT_ABOVE   = 12           ; the door's arrow bobs this far above the door, pixels
+JOIN_Y       = 88           ; screen y of the first "2P PRESS A" line, pixels
+JOIN_X       = 88           ; the lines are 10 letters wide, centred
 
 .segment "ZEROPAGE"
 state_timer: .res 1         ; frames in the current state (stops at 255)
@@ -40,7 +44,10 @@ door_col:    .res 1
 start_row:   .res 1         ; where the mages start
 start_col:   .res 1
 continuing:  .res 1         ; 1: the floor restarts after a continue
+door_open:   .res 1         ; 1: the ember opened the exit door
+floor_wall:  .res 1         ; the metatile left where a block breaks or an emerald goes
 .exportzp state_timer, floor_timer, gems, star_timer, jingle, ckpt_row, door_row, door_col
+.exportzp floor_wall, door_open
 
 .segment "BSS"
 gems_start:  .res 3         ; the emeralds when the floor started
@@ -67,29 +74,39 @@ gems_start:  .res 3         ; the emeralds when the floor started
 
 ;; The tier's card: its name, with the mysterious music.
 .proc card_init
+    lda #$FF
+    sta ckpt_row            ; no brazier lit yet
+    lda #<card_texts
+    ldy #>card_texts
+    ldx #STATE_CARD
+    jmp show_card
+.endproc
+
+;; Shows a card in state X: the texts of list A (low), Y (high) on a black screen, with the
+;; mysterious music.
+.proc show_card
+    sta ptr0
+    sty ptr0+1
+    stx game_state
     jsr screen_off
     jsr clear_nametables
-    lda #<txt_tier
-    sta ptr0
-    lda #>txt_tier
-    sta ptr0+1
-    lda #>($2000 + 11 * 32 + 13)
-    ldx #<($2000 + 11 * 32 + 13)
-    jsr draw_text
-    lda #<txt_cellars
-    sta ptr0
-    lda #>txt_cellars
-    sta ptr0+1
-    lda #>($2000 + 14 * 32 + 10)
-    ldx #<($2000 + 14 * 32 + 10)
-    jsr draw_text
-    lda #<txt_cellars2
-    sta ptr0
-    lda #>txt_cellars2
-    sta ptr0+1
-    lda #>($2000 + 17 * 32 + 7)
-    ldx #<($2000 + 17 * 32 + 7)
-    jsr draw_text
+each:                       ; the list: video address (high, low), text; a zero ends it
+    ldy #0
+    lda (ptr0),y
+    beq done
+    sta t0
+    iny
+    lda (ptr0),y
+    tax
+    lda #2
+    jsr skip_ptr0
+    lda t0
+    jsr draw_text           ; leaves Y at the text's end
+    iny
+    tya
+    jsr skip_ptr0
+    jmp each
+done:
     lda #<card_palette
     sta ptr0
     lda #>card_palette
@@ -101,10 +118,6 @@ gems_start:  .res 3         ; the emeralds when the floor started
     sta scroll_x
     sta scroll_y
     sta state_timer
-    sta ckpt_row
-    dec ckpt_row            ; no brazier lit yet
-    lda #STATE_CARD
-    sta game_state
     play_music MUS_MYSTERIOUS
     jmp screen_on
 .endproc
@@ -118,14 +131,8 @@ gems_start:  .res 3         ; the emeralds when the floor started
     bcs go
     cmp #60
     bcc done
-    ldx #NUM_PLAYERS - 1
-:   lda pl_state,x
-    beq :+
-    lda pad_new,x
-    and #BTN_A
-    bne go
-:   dex
-    bpl :--
+    jsr joined_pressed_a
+    bcs go
 done:
     rts
 go:
@@ -134,6 +141,33 @@ go:
     lda #0
     sta continuing
     jmp floor_start
+.endproc
+
+;; ptr0 := ptr0 + A. Keeps X.
+.proc skip_ptr0
+    clc
+    adc ptr0
+    sta ptr0
+    bcc :+
+    inc ptr0+1
+:   rts
+.endproc
+
+;; Carry set when a player in the game pressed A this frame.
+.proc joined_pressed_a
+    ldx #NUM_PLAYERS - 1
+:   lda pl_state,x
+    beq :+
+    lda pad_new,x
+    and #BTN_A
+    bne yes
+:   dex
+    bpl :--
+    clc
+    rts
+yes:
+    sec
+    rts
 .endproc
 
 ;; Players who were not in the game join with A (while a card shows or a floor has just
@@ -247,11 +281,15 @@ next:
     dex
     bpl place
 
-    lda #<cellar_palette
+    ldx floor_num           ; the floor's own colours and wall
+    lda floor_pal_lo,x
     sta ptr0
-    lda #>cellar_palette
+    lda floor_pal_hi,x
     sta ptr0+1
     jsr load_palette
+    ldx floor_num
+    lda floor_walls,x
+    sta floor_wall
     lda #CTRL_NMI | CTRL_SPR_1000
     sta ppu_ctrl
     lda #0
@@ -259,6 +297,7 @@ next:
     jsr camera_to_scroll
     lda #0
     sta floor_timer
+    sta door_open
     sta gem_pitch
     lda #$FF
     sta gem_combo
@@ -357,9 +396,122 @@ found:
     jsr camera_to_scroll
     jsr timers
     jsr hud_draw
+    jsr floor_captions
+    jsr door_hint
     jsr mage_draw_all
     jsr bolts_draw
     jmp objects_draw
+.endproc
+
+;; The floor's first seconds: its name, and a line for each player who can still join
+;; ("2P PRESS A" in that player's colours).
+.proc floor_captions
+    lda floor_timer
+    cmp #JOIN_FRAMES
+    bcs done
+    cmp #CAPTION_FRAMES
+    bcs joins
+    lda floor_num
+    clc
+    adc #CAP_FLOOR
+    tax
+    jsr caption
+joins:
+    lda #JOIN_Y
+    sta t1
+    ldx #0
+each:
+    lda pl_state,x
+    bne next
+    stx t3                  ; the player's palette
+    lda #JOIN_X
+    sta t0
+    txa
+    clc
+    adc #'1'
+    jsr draw_sprite
+    lda #JOIN_X + 8
+    sta t0
+    lda #<txt_join
+    sta ptr0
+    lda #>txt_join
+    sta ptr0+1
+    jsr draw_sprite_text
+    lda t1
+    clc
+    adc #12
+    sta t1
+next:
+    inx
+    cpx #NUM_PLAYERS
+    bne each
+done:
+    rts
+.endproc
+
+;; While a living mage stands in front of the open exit door, an arrow bobs over the door
+;; and "UP" over the arrow.
+.proc door_hint
+    ldx #NUM_PLAYERS - 1
+:   lda pl_state,x
+    cmp #PS_ALIVE
+    bne :+
+    jsr mage_at_door
+    bcs show
+:   dex
+    bpl :--
+    rts
+show:
+    lda door_row            ; the top of the door: one row up
+    sec
+    sbc #1
+    ldy door_col
+    jsr cell_xy
+    lda t1                  ; on the screen
+    sec
+    sbc cam_y
+    sta t1
+    lda t2
+    sbc cam_y+1
+    bne done
+    lda t1
+    cmp #HINT_ABOVE + 8
+    bcc done
+    lda frame_count         ; the arrow bobs
+    lsr a
+    lsr a
+    lsr a
+    and #3
+    tax
+    lda t1
+    sec
+    sbc #HINT_ABOVE
+    clc
+    adc hint_bob,x
+    sta t1
+    lda t0
+    clc
+    adc #4
+    sta t0
+    lda #3
+    sta t3
+    lda #TILE_ARROW_UP
+    jsr draw_sprite
+    lda t1
+    sec
+    sbc #9
+    sta t1
+    lda t0
+    sec
+    sbc #4
+    sta t0
+    lda #<txt_up
+    sta ptr0
+    lda #>txt_up
+    sta ptr0+1
+    jmp draw_sprite_text
+done:
+    rts
 .endproc
 
 ;; The emerald combo, the wishing star and its jingle.
@@ -497,24 +649,9 @@ done:
     jsr set_metatile
     play_sfx SFX_OPEN_CHEST
     ; what comes out rises from the chest
-    lda t7
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t0                  ; x
     lda t4
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t1
-    lda t4
-    lsr a
-    lsr a
-    lsr a
-    lsr a
-    sta t2                  ; y high
+    ldy t7
+    jsr cell_xy
     ldx t5
     lda chest_content,x
     jsr obj_spawn
@@ -576,27 +713,37 @@ next:
 
 ;; a flame object on the lit brazier at ckpt_row, ckpt_col
 .proc brazier_flame
-    lda ckpt_col
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t0
     lda ckpt_row
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t1
-    lda ckpt_row
+    ldy ckpt_col
+    jsr cell_xy
+    lda #KIND_FLAME
+    jmp obj_spawn
+.endproc
+
+;; The floor pixels of the map cell at row A, column Y: x in t0, y in t1 (low) and t2
+;; (high). Keeps X.
+.proc cell_xy
+    pha
     lsr a
     lsr a
     lsr a
     lsr a
     sta t2
-    lda #KIND_FLAME
-    jmp obj_spawn
+    pla
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t1
+    tya
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t0
+    rts
 .endproc
+.export cell_xy
 
 ;; The ember reached the door: it opens.
 .proc open_door
@@ -610,6 +757,8 @@ next:
     ldy door_col
     ldx #MT_DOOR_OPEN_TOP
     jsr set_metatile
+    lda #1
+    sta door_open
     play_sfx SFX_CHECKPOINT
     rts
 .endproc
@@ -690,20 +839,9 @@ clear:
     lda state_timer
     cmp #CLEAR_FRAMES
     beq next_floor
-    jsr hud_draw
-    jsr mage_draw_all
-    jsr objects_draw
-    lda #<txt_clear
-    sta ptr0
-    lda #>txt_clear
-    sta ptr0+1
-    lda #104
-    sta t0
-    lda #96
-    sta t1
-    lda #3
-    sta t3
-    jmp draw_sprite_text
+    jsr draw_floor_sprites
+    ldx #CAP_CLEAR
+    jmp caption
 next_floor:
     lda #$FF
     sta ckpt_row
@@ -723,42 +861,16 @@ tier_done:
     cmp #$FF
     beq :+
     inc state_timer
-:   jsr hud_draw
-    jsr mage_draw_all
-    jsr objects_draw
-    lda #<txt_over
-    sta ptr0
-    lda #>txt_over
-    sta ptr0+1
-    lda #92
-    sta t0
-    lda #88
-    sta t1
-    lda #0
-    sta t3
-    jsr draw_sprite_text
+:   jsr draw_floor_sprites
+    ldx #CAP_OVER
+    jsr caption
     lda state_timer
     cmp #90
     bcc done
-    lda #<txt_continue
-    sta ptr0
-    lda #>txt_continue
-    sta ptr0+1
-    lda #96
-    sta t0
-    lda #112
-    sta t1
-    lda #3
-    sta t3
-    jsr draw_sprite_text
-    ldx #NUM_PLAYERS - 1
-:   lda pl_state,x
-    beq :+
-    lda pad_new,x
-    and #BTN_A
-    bne continue
-:   dex
-    bpl :--
+    ldx #CAP_PRESS_A
+    jsr caption
+    jsr joined_pressed_a
+    bcs continue
 done:
     rts
 continue:
@@ -783,49 +895,37 @@ continue:
     jmp floor_start
 .endproc
 
-;; After the tier's boss: to be continued, then back to the title.
-.proc end_init
-    jsr screen_off
-    jsr clear_nametables
-    lda #<txt_end1
-    sta ptr0
-    lda #>txt_end1
-    sta ptr0+1
-    lda #>($2000 + 10 * 32 + 6)
-    ldx #<($2000 + 10 * 32 + 6)
-    jsr draw_text
-    lda #<txt_end2
-    sta ptr0
-    lda #>txt_end2
-    sta ptr0+1
-    lda #>($2000 + 13 * 32 + 6)
-    ldx #<($2000 + 13 * 32 + 6)
-    jsr draw_text
-    lda #<txt_end3
-    sta ptr0
-    lda #>txt_end3
-    sta ptr0+1
-    lda #>($2000 + 18 * 32 + 8)
-    ldx #<($2000 + 18 * 32 + 8)
-    jsr draw_text
-    lda #<card_palette
-    sta ptr0
-    lda #>card_palette
-    sta ptr0+1
-    jsr load_palette
-    lda #CTRL_NMI | CTRL_SPR_1000
-    sta ppu_ctrl
-    lda #0
-    sta scroll_x
-    sta scroll_y
-    sta state_timer
-    lda #STATE_END
-    sta game_state
-    play_music MUS_MYSTERIOUS
-    jmp screen_on
+;; The floor's sprites while it stands still: the status display, the mages, the objects.
+.proc draw_floor_sprites
+    jsr hud_draw
+    jsr mage_draw_all
+    jmp objects_draw
 .endproc
 
-;; The end card: after a while, A goes back to the title.
+;; Draws caption X of the caption table in sprites.
+.proc caption
+    lda cap_lo,x
+    sta ptr0
+    lda cap_hi,x
+    sta ptr0+1
+    lda cap_x,x
+    sta t0
+    lda cap_y,x
+    sta t1
+    lda cap_pal,x
+    sta t3
+    jmp draw_sprite_text
+.endproc
+
+;; After the tier's boss: to be continued, then back to the title.
+.proc end_init
+    lda #<end_texts
+    ldy #>end_texts
+    ldx #STATE_END
+    jmp show_card
+.endproc
+
+;; The end card: after a while "PRESS A" shows, and A goes back to the title.
 .proc end_update
     lda state_timer
     cmp #$FF
@@ -833,16 +933,13 @@ continue:
     inc state_timer
 :   cmp #120
     bcc done
-    ldx #NUM_PLAYERS - 1
-:   lda pad_new,x
-    and #BTN_A
-    bne title
-    dex
-    bpl :-
+    ldx #CAP_PRESS_A_END
+    jsr caption
+    jsr joined_pressed_a
+    bcc done
+    jmp title_init
 done:
     rts
-title:
-    jmp title_init
 .endproc
 
 .assert START_FLOOR < TIER_FLOORS, error, "START_FLOOR is past the tier"
@@ -856,28 +953,68 @@ chest_content: .byte KIND_EMBER, KIND_GEM, KIND_HEART, KIND_STAR
 ;; music of each floor of the tier
 floor_music: .byte MUS_MARCH, MUS_MARCH, MUS_MARCH, MUS_BOSS
 
-txt_tier:     .byte "TIER 1", TXT_END
-txt_cellars:  .byte "THE CELLARS", TXT_END
-txt_cellars2: .byte "TAKE BACK THE EMBERS", TXT_END
+;; the cards' texts: video address, text; a zero ends the list (each line centred)
+.macro card_text row, text
+    .byte >($2000 + (row) * 32 + (32 - .strlen(text)) / 2)
+    .byte <($2000 + (row) * 32 + (32 - .strlen(text)) / 2)
+    .byte text, TXT_END
+.endmacro
+card_texts:
+    card_text 11, "TIER 1"
+    card_text 14, "THE CELLARS"
+    card_text 17, "TAKE BACK THE EMBERS"
+    .byte 0
+end_texts:
+    card_text 10, "THE CINDER TROLL FALLS"
+    card_text 13, "THE FIRST EMBER GLOWS"
+    card_text 18, "TO BE CONTINUED"
+    .byte 0
+
+;; captions in sprites (at most 8 letters a line): text, screen x and y, palette
+CAP_CLEAR = 0
+CAP_OVER = 1
+CAP_PRESS_A = 2
+CAP_PRESS_A_END = 3
+CAP_FLOOR = 4               ; the floors' names follow, one per floor
+cap_lo:  .lobytes txt_clear, txt_over, txt_press_a, txt_press_a, txt_floor1, txt_floor2, txt_floor3, txt_floor4
+cap_hi:  .hibytes txt_clear, txt_over, txt_press_a, txt_press_a, txt_floor1, txt_floor2, txt_floor3, txt_floor4
+cap_x:   .byte 104, 92, 100, 100, 92, 92, 92, 96
+cap_y:   .byte 96, 88, 112, 200, 64, 64, 64, 64
+cap_pal: .byte 3, 0, 3, 3, 3, 3, 3, 0
+.assert * - cap_pal = CAP_FLOOR + TIER_FLOORS, error, "a caption per floor"
 txt_clear:    .byte "CLEAR!", TXT_END
 txt_over:     .byte "GAME OVER", TXT_END
-txt_continue: .byte "PRESS A", TXT_END
-txt_end1:     .byte "THE CINDER TROLL FALLS", TXT_END
-txt_end2:     .byte "THE FIRST EMBER GLOWS", TXT_END
-txt_end3:     .byte "TO BE CONTINUED", TXT_END
+txt_press_a:  .byte "PRESS A", TXT_END
+txt_floor1:   .byte "FLOOR 1-1", TXT_END
+txt_floor2:   .byte "FLOOR 1-2", TXT_END
+txt_floor3:   .byte "FLOOR 1-3", TXT_END
+txt_floor4:   .byte "BOSS 1-4", TXT_END
+txt_join:     .byte "P PRESS A", TXT_END
+txt_up:       .byte "UP", TXT_END
+hint_bob:     .byte 0, 1, 2, 1
 
 card_palette:
     .byte $0F, $00, $10, $30, $0F, $06, $27, $38, $0F, $00, $10, $30, $0F, $00, $10, $30
     .byte $0F, $16, $0F, $30, $0F, $12, $0F, $30, $0F, $1A, $0F, $30, $0F, $27, $0F, $30
 
-;; the Cellars: the wall, stone, wood and webs, treasure; the four mages' colours. Colour 1
-;; is the bricks' dark teal in every background palette.
-cellar_palette:
-    .byte $0F, $0C, $1B, $17    ; wall: bricks, moss, roots
-    .byte $0F, $0C, $00, $1A    ; stone: shadow, stone, moss
-    .byte $0F, $0C, $17, $37    ; wood: dark, wood, light (webs, metal)
-    .byte $0F, $0C, $2A, $30    ; treasure: dark, green, shine
+;; The Cellars' floors, each in its own colours: the wall (bricks, moss, roots), stone
+;; (shadow, stone, top), wood and webs (dark, wood, light), treasure (dark, green, shine);
+;; then the four mages' colours. Colour 1 is the bricks' colour in every background palette.
+.macro cellar_look bricks, moss, roots, stone, stone_top
+    .byte $0F, bricks, moss, roots
+    .byte $0F, bricks, stone, stone_top
+    .byte $0F, bricks, $17, $37
+    .byte $0F, bricks, $2A, $30
     .byte $0F, $16, $0F, $30    ; player 1 red (also hearts, spiders, the troll)
     .byte $0F, $12, $0F, $30    ; player 2 blue
     .byte $0F, $1A, $0F, $30    ; player 3 green (also emeralds)
     .byte $0F, $27, $0F, $30    ; player 4 orange (also ducks, stars, embers, flames)
+.endmacro
+floor_look1: cellar_look $0C, $1B, $17, $00, $1A    ; the stairs: teal bricks, moss
+floor_look2: cellar_look $08, $19, $17, $00, $19    ; the spider cellar: olive, overgrown
+floor_look3: cellar_look $01, $0B, $07, $10, $2B    ; the deep cellar: blue, pale old stone
+floor_look4: cellar_look $0F, $06, $17, $00, $26    ; the troll's hall: black and ember red
+floor_pal_lo: .lobytes floor_look1, floor_look2, floor_look3, floor_look4
+floor_pal_hi: .hibytes floor_look1, floor_look2, floor_look3, floor_look4
+;; what is left where a block breaks or an emerald goes
+floor_walls: .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL_HALL

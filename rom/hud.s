@@ -1,16 +1,25 @@
-; The status display, all sprites: each player's hearts in a corner of the screen (a ghost
-; when it has none), the team's emeralds at the top, the wishing star while it shines.
+; The status display, all sprites, in two rows at the top of the screen, where the view
+; keeps the mages away (the highest stands at least 96 pixels lower) and items never rise:
+;   row 1: player 1's hearts, the team's emeralds, player 2's hearts
+;   row 2: player 3's hearts, the boss's strength, the wishing star, player 4's hearts
+; A player with no hearts left shows a ghost. Each row holds 8 sprites at most, the
+; console's limit for one line, so the display alone never loses a sprite.
 
 .include "ember.inc"
 
 .importzp gems, star_timer, boss_hp
 .import pl_state, pl_hearts
 
-DIGIT0 = '0'                ; the font's digits (the charmap gives their tiles), also in the sprite patterns
+DIGIT0   = '0'              ; the font's digits (the charmap gives their tiles), also in the sprite patterns
+HUD_ROW1 = 8                ; screen y of the rows, pixels
+HUD_ROW2 = 16
+GEMS_X   = 104              ; the emerald and three digits, pixels
+BOSS_X   = 108              ; three hearts, two points of strength each
+STAR_X   = 140
 
 .segment "CODE"
 
-;; Draws the status display (first, so that it always gets its sprites).
+;; Draws the status display.
 .proc hud_draw
     ldx #NUM_PLAYERS - 1
 each:
@@ -45,9 +54,9 @@ next:
     ; emeralds: an emerald and three digits
     lda #2
     sta t3
-    lda #12
+    lda #HUD_ROW1
     sta t1
-    lda #104
+    lda #GEMS_X
     sta t0
     lda #TILE_GEM
     jsr draw_sprite
@@ -63,39 +72,48 @@ next:
     dex
     bpl :-
 
+    lda #HUD_ROW2
+    sta t1
     lda star_timer
     beq :+
     and #8
     beq :+
     lda #3
     sta t3
-    lda #148
+    lda #STAR_X
     sta t0
     lda #TILE_WISHSTAR
     jsr draw_sprite
 :
-    ; the boss's strength: a bar of hearts under the emeralds
+    ; the boss's strength: full, half and empty hearts
     lda boss_hp
     beq done
-    lda #0
-    sta t3
-    lda #22
-    sta t1
-    lda #104
-    sta t0
-    lda boss_hp             ; a heart for every two points
     clc
     adc #1
     lsr a
-    tax
-:   lda #TILE_HEART
+    sta t4                  ; half hearts left
+    lda #0
+    sta t3
+    lda #BOSS_X
+    sta t0
+    ldx #3
+:   ldy t4                  ; this heart: 2 (full), 1 (half) or 0 (empty) of what is left
+    cpy #2
+    bcc :+
+    ldy #2
+:   lda t4
+    sty t4
+    sec
+    sbc t4
+    sta t4
+    lda boss_heart,y
     jsr draw_sprite
     lda t0
     clc
     adc #8
     sta t0
     dex
-    bne :-
+    bne :--
 done:
     rts
 .endproc
@@ -126,5 +144,6 @@ done:
 .export hud_draw, draw_sprite_text
 
 .segment "RODATA"
-hud_x: .byte 16, 224, 16, 224       ; players 1-4: top left, top right, bottom left, bottom right
-hud_y: .byte 12, 12, 220, 220
+hud_x: .byte 16, 224, 16, 224       ; players 1-4: row 1 left and right, row 2 left and right
+hud_y: .byte HUD_ROW1, HUD_ROW1, HUD_ROW2, HUD_ROW2
+boss_heart: .byte TILE_HEART_EMPTY, TILE_HEART_HALF, TILE_HEART

@@ -11,7 +11,7 @@
 .importzp cmap_top, lvl_rows
 .import set_metatile, gem_collect, open_chest, light_brazier, mage_exits
 .import bolt_fire, game_over_check
-.importzp star_timer
+.importzp star_timer, floor_wall, door_open, door_row, door_col
 
 ; movement, in 1/256 pixel per frame (per frame for the accelerations)
 WALK_ACCEL  = $28
@@ -32,7 +32,11 @@ BOX_BOTTOM  = 15
 
 BLINK_HURT  = 120           ; frames of blinking after a hit
 CHARGE_FULL = 48            ; frames of B held for a charged spell
+CHARGE_SHOW = 8             ; frames of B held before the charge shows (a tap only casts)
 GHOST_SPEED = 1
+CHARGE_ABOVE = 10           ; the charge shows this far above the mage's sprite, pixels
+GHOST_TOP   = 32            ; ghosts stay this far below the top of the view, under the status display
+DOOR_REACH  = 3             ; pixels of a mage's box that must be in the doorway to go through
 
 ; pl_flags
 PF_GROUND   = $01           ; standing on something
@@ -174,7 +178,13 @@ next:
     lda pl_yh,x
     sta pl_safe_yh,x
 :   jsr mage_touch
-    jmp mage_fall_check
+    lda pad_new,x           ; Up in front of the open door: through it
+    and #BTN_UP
+    beq :+
+    jsr mage_at_door
+    bcc :+
+    jmp mage_exits
+:   jmp mage_fall_check
 .endproc
 
 ;; Walking, jumping and gravity from player X's buttons.
@@ -728,7 +738,7 @@ touch_tile:
     lda t3
     ldy t2
     stx t6
-    ldx #MT_WALL
+    ldx floor_wall
     jsr set_metatile
     ldx t6
     jmp gem_collect
@@ -746,14 +756,53 @@ touch_tile:
 :   cmp #MTT_BRAZIER
     bne :+
     jmp light_brazier
-:   cmp #MTT_DOOR_OPEN
-    bne :+
-    lda pad_new,x
-    and #BTN_UP
-    beq :+
-    jmp mage_exits
 :   rts
 .endproc
+
+;; Carry set when mage X stands in front of the open exit door: DOOR_REACH pixels of its box
+;; or more are in the doorway, and its middle is level with the door. Keeps X.
+.proc mage_at_door
+    lda door_open
+    beq no
+    ; across: x + BOX_RIGHT >= door + DOOR_REACH - 1 and x + BOX_LEFT <= door + 16 - DOOR_REACH
+    lda door_col
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t0
+    lda pl_x,x
+    sec
+    sbc t0
+    clc
+    adc #BOX_RIGHT + 1 - DOOR_REACH
+    cmp #(BOX_RIGHT + 1 - DOOR_REACH) + (16 - DOOR_REACH - BOX_LEFT) + 1
+    bcs no
+    ; down: the row of the box's middle is the door's lower row or its upper one
+    lda #8
+    jsr probe_y
+    lda t1
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t1
+    lda t0
+    lsr a
+    lsr a
+    lsr a
+    lsr a
+    ora t1
+    clc
+    sbc door_row            ; row - door_row - 1: -1 or -2 in front of the door
+    cmp #$FE
+    bcc no
+    rts                     ; carry is set
+no:
+    clc
+    rts
+.endproc
+.export mage_at_door
 
 ;; Mage X fell below the view: a heart less, then back at its fairy if that is in view,
 ;; beside the highest mage, or where it last stood.
@@ -1030,7 +1079,7 @@ bounds:
     sbc cam_y+1
     bmi top
     bne bottom
-    cpy #8
+    cpy #GHOST_TOP
     bcc top
     cpy #200
     bcc touch
@@ -1046,7 +1095,7 @@ bottom:
 top:
     lda cam_y
     clc
-    adc #8
+    adc #GHOST_TOP
     sta pl_y,x
     lda cam_y+1
     adc #0
@@ -1112,10 +1161,7 @@ next:
 draw_one:
     cmp #PS_GHOST
     bne alive
-    lda frame_count         ; ghosts flicker
-    and #1
-    bne skip
-    ldy #<ms_ghost
+    ldy #<ms_ghost          ; pale and see-through, drawn every frame
     lda #>ms_ghost
     bne set
 alive:
@@ -1173,39 +1219,50 @@ set:
 skip:
     rts
 
-;; sparkles around a charging mage
+;; the charge over the mage's hat: it grows while B is held and flashes when it is full
 draw_charge:
     lda pl_charge,x
-    cmp #12
+    cmp #CHARGE_SHOW
     bcc skip
-    cmp #CHARGE_FULL
-    bcc :+
-    lda frame_count         ; full: sparkles flash
-    and #4
-    bne skip
-:   lda pl_y,x
+    lda pl_y,x
     sec
     sbc cam_y
     sta t1
     lda pl_yh,x
     sbc cam_y+1
     bne skip
-    lda frame_count
-    and #7
-    tay
+    lda t1
+    sec
+    sbc #CHARGE_ABOVE
+    bcc skip
+    beq skip
+    sta t1
     lda pl_x,x
     clc
-    adc charge_dx,y
+    adc #4
     sta t0
-    lda t1
-    clc
-    adc charge_dy,y
-    cmp #232
-    bcs skip
-    sta t1
     lda t7
     sta t3
+    lda pl_charge,x
+    cmp #CHARGE_FULL
+    bcc grow
+    lda frame_count         ; full: the orb and a sparkle in turns
+    and #4
+    beq full_orb
     lda #TILE_SPARKLE
+    jmp draw_sprite
+full_orb:
+    lda #CHARGE_FULL
+grow:
+    lsr a                   ; growing: a bigger orb every 16 frames
+    lsr a
+    lsr a
+    lsr a
+    cmp #3
+    bcc :+
+    lda #2
+:   tay
+    lda charge_tile,y
     jmp draw_sprite
 
 ;; the fairy: beside the mage's hat, or where it was dropped
@@ -1273,6 +1330,5 @@ bob:
 .endproc
 
 .segment "RODATA"
-charge_dx: .lobytes 4, 12, 14, 12, 4, -4, -6, -4
-charge_dy: .lobytes -4, -2, 6, 14, 16, 14, 6, -2
+charge_tile: .byte TILE_CHARGE1, TILE_CHARGE2, TILE_CHARGE3
 fairy_bob: .byte 0, 1, 2, 1

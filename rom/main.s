@@ -84,7 +84,6 @@ frame_count: .res 1         ; frames the main loop has run
     jsr sound_update
     jsr oam_begin
     jsr run_state
-    jsr oam_finish
     inc frame_count
     jsr wait_frame
     jmp main_loop

@@ -7,10 +7,10 @@
 
 .include "ember.inc"
 
-.importzp cam_y, floor_num, star_timer, jingle, door_row, door_col, gems
+.importzp cam_y, floor_num, star_timer, jingle, door_row, door_col, gems, floor_wall
 .import floor_objs_lo, floor_objs_hi, cam_row
 .import pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_vy, pl_vyf
-.import mage_hurt, gem_collect, open_door, set_metatile, blocks_side
+.import mage_hurt, gem_collect, open_door, set_metatile, blocks_side, cell_xy
 
 NUM_OBJ   = 10
 NUM_BOLTS = 8
@@ -18,9 +18,10 @@ NUM_BOLTS = 8
 TROLL_HP  = 12
 SPIDER_HP = 2
 DUCK_HP   = 1
-SPIDER_DROP = 56            ; how far below its ceiling a spider drops, in pixels
+SPIDER_DROP = 112           ; how far below its ceiling a spider drops at most, in pixels
 SPIDER_HANG = 24            ; frames it waits down there
 DUCK_REST = 150             ; frames a duck flies on before it swoops again
+DUCK_GLIDE = 40             ; frames a duck skims along at the height of the mage it swooped at
 
 .segment "BSS"
 obj_kind:  .res NUM_OBJ     ; KIND_*
@@ -448,7 +449,8 @@ dead:
 ;; ---------------------------------------------------------------------------
 ;; the kinds
 
-;; Ducks fly to and fro; one that sees a mage below swoops down at it and flies back up.
+;; Ducks fly to and fro; one that sees a mage below swoops straight down to its height
+;; (where a spell flies), skims along at it, and flies back up.
 .proc duck_update
     jsr enemy_touch
     lda obj_kind,x
@@ -458,6 +460,8 @@ dead:
     beq patrol
     cmp #1
     beq swoop
+    cmp #3
+    beq glide
     ; 2: back up to where it flies
     lda obj_y,x
     bne :+
@@ -485,6 +489,14 @@ swoop:
     bcc :+
     inc obj_yh,x
 :   dec obj_timer,x
+    bne fly
+    lda #3
+    sta obj_state,x
+    lda #DUCK_GLIDE
+    sta obj_timer,x
+    bne fly
+glide:
+    dec obj_timer,x
     bne fly
     lda #2
     sta obj_state,x
@@ -527,17 +539,24 @@ dive:
 :   sta obj_dir,x
     lda #1
     sta obj_state,x
-    lda #28
+    lda pl_sy,y             ; two pixels a frame down to the mage's height
+    sec
+    sbc obj_sy,x
+    lsr a
     sta obj_timer,x
     play_sfx SFX_DUCK_FLAP
     jmp fly
 .endproc
 
-;; moves object X a pixel (two while swooping) the way it faces, turning at the walls
+;; moves object X a pixel the way it faces (none while it swoops straight down, state 1;
+;; two while it skims along, state 3), turning at the walls
 .proc walk_x
     ldy #1
     lda obj_state,x
     cmp #1
+    bne :+
+    rts
+:   cmp #3
     bne :+
     iny
 :   lda obj_dir,x
@@ -566,8 +585,8 @@ left:
     rts
 .endproc
 
-;; Spiders hang from the ceiling; when a mage passes below they drop on their thread,
-;; wait, and climb back up.
+;; Spiders hang from the ceiling; when a mage passes below they drop on their thread to
+;; its height (where a spell flies), wait, and climb back up.
 .proc spider_update
     jsr enemy_touch
     lda obj_kind,x
@@ -602,7 +621,7 @@ drop:
     bne :+
     inc obj_yh,x
 :   jsr offset
-    cmp #SPIDER_DROP
+    cmp obj_timer,x         ; as far down as the mage was
     bcc done
     lda #2
     sta obj_state,x
@@ -648,6 +667,17 @@ look:
     bpl :--
     jmp object_done
 go:
+    lda pl_sy,y             ; the drop: down to the mage's height, SPIDER_DROP at most
+    sec
+    sbc obj_sy,x
+    sta t4
+    jsr offset
+    clc
+    adc t4
+    cmp #SPIDER_DROP
+    bcc :+
+    lda #SPIDER_DROP
+:   sta obj_timer,x
     lda #1
     sta obj_state,x
     jmp object_done
@@ -787,24 +817,9 @@ done:
     jmp object_done
 fly:
     ; target: the door's lower metatile
-    lda door_col
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t0
     lda door_row
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t1
-    lda door_row
-    lsr a
-    lsr a
-    lsr a
-    lsr a
-    sta t2
+    ldy door_col
+    jsr cell_xy
     lda obj_x,x
     cmp t0
     beq x_there
@@ -1416,7 +1431,7 @@ clear_block:
     stx t6
     lda t3
     ldy t2
-    ldx #MT_WALL
+    ldx floor_wall
     jsr set_metatile
     ldx t6
     rts
@@ -1497,7 +1512,9 @@ each:
     bcs next
     lda bolt_x,x
     sta t0
-    lda bolt_owner,x
+    lda bolt_vx,x           ; the caster's colours, the head the way it flies
+    and #$40
+    ora bolt_owner,x
     sta t3
     txa
     pha

@@ -1,5 +1,6 @@
-; The title screen: the game's name in big letters over a night sky, the spire's gate on
-; the ground, and the mages of the players who pressed A walking about.
+; The title screen: the game's name in big letters over a night sky, what the buttons do,
+; the spire's gate between two torches on the ground, and the mages of the players who
+; pressed A walking about. The stars twinkle and the torches flicker.
 
 .include "ember.inc"
 
@@ -11,14 +12,16 @@ GROUND_Y  = 192             ; the top of the ground, in screen pixels
 GATE_LEFT  = 120            ; the gate's opening, in screen pixels (the picture sits 4 right)
 GATE_RIGHT = 144
 COUNTDOWN  = 191            ; frames of the countdown once all four are in
-HINT_ADDR  = $2000 + 16 * 32 + 6
-HINT_LEN   = 20
+HINT_ADDR  = $2000 + 14 * 32 + 5
+HINT_LEN   = 21
+LOGO_ROW   = 3              ; tile row of "EMBER"; "SPIRE" follows five rows lower
+LOGO_COL   = 6
+TORCH_ADDR = $2000 + 20 * 32  ; the torches' flames, their bowls and stands below
+NUM_STARS  = 16             ; the stars twinkle in turn, one every 4 frames, for 12 frames
 
 .segment "ZEROPAGE"
 hint_shown:  .res 1         ; which hint the title shows (0 none, 1 the gate)
 count_timer: .res 1
-LOGO_ROW  = 4               ; tile row of "EMBER"; "SPIRE" follows five rows lower
-LOGO_COL  = 6
 
 .segment "CODE"
 
@@ -30,9 +33,8 @@ LOGO_COL  = 6
     ; stars
     ldx #0
 stars:
-    lda title_stars,x
-    beq stars_done
     stx t4
+    lda title_stars,x
     pha
     lda title_stars+1,x
     tax
@@ -44,8 +46,9 @@ stars:
     inx
     inx
     inx
+    inx
+    cpx #NUM_STARS * 4
     bne stars
-stars_done:
 
     ; the name: five letters a row, each 3 x 4 tiles with a tile between them
     ldx #0
@@ -103,15 +106,49 @@ ground_col:
     lda #>($2000 + 19 * 32 + 14)
     ldx #<($2000 + 19 * 32 + 14)
     jsr draw_block
-
-    ; text
-    lda #<txt_join
+    ldy #1
+torches:
+    sty t5
+    lda #<bg_torch
     sta ptr0
-    lda #>txt_join
+    lda #>bg_torch
     sta ptr0+1
-    lda #>($2000 + 14 * 32 + 8)
-    ldx #<($2000 + 14 * 32 + 8)
+    ldx torch_lo,y
+    lda #>TORCH_ADDR
+    jsr draw_block
+    ldy t5
+    dey
+    bpl torches
+
+    ; "PRESS A TO JOIN" and the buttons
+    lda #<title_texts
+    sta ptr0
+    lda #>title_texts
+    sta ptr0+1
+texts:
+    ldy #0
+    lda (ptr0),y
+    beq texts_done
+    pha
+    iny
+    lda (ptr0),y
+    tax
+    lda ptr0                ; the text follows its address
+    clc
+    adc #2
+    sta ptr0
+    bcc :+
+    inc ptr0+1
+:   pla
     jsr draw_text
+    tya                     ; past the text and its end mark
+    sec
+    adc ptr0
+    sta ptr0
+    bcc texts
+    inc ptr0+1
+    bne texts
+texts_done:
 
     lda #<title_attributes
     sta ptr0
@@ -281,8 +318,80 @@ countdown:
     pla
     jsr draw_sprite
 move:
+    jsr title_animate
     jsr mage_title_update
     jmp mage_draw_all
+.endproc
+
+;; The sky and the torches come alive with a tile or two a frame: every fourth frame one
+;; star begins to twinkle and the one that began three steps earlier stops; two frames
+;; later each torch's flame tip takes its next shape. Everything repeats every 64 frames.
+.proc title_animate
+    lda frame_count
+    and #3
+    beq stars
+    cmp #2
+    beq flames
+    rts
+
+stars:
+    lda frame_count         ; the star whose turn it is, as its offset in title_stars
+    and #(NUM_STARS - 1) * 4
+    tax
+    lda title_stars+3,x     ; begins to twinkle
+    jsr queue_star
+    txa
+    sec
+    sbc #3 * 4
+    and #(NUM_STARS - 1) * 4
+    tax
+    lda title_stars+2,x     ; began three steps ago: back to its own look
+queue_star:
+    sta t0
+    stx t1
+    lda title_stars,x
+    pha
+    lda title_stars+1,x
+    tax
+    pla
+    jsr queue_tile
+    ldx t1
+    rts
+
+flames:
+    ldy #1
+torch:
+    sty t1
+    lda frame_count
+    lsr a
+    lsr a
+    clc
+    adc torch_phase,y       ; each torch keeps its own time
+    and #15
+    tax
+    lda flicker,x
+    sta t0
+    ldx torch_lo,y
+    lda #>TORCH_ADDR
+    jsr queue_tile
+    ldy t1
+    dey
+    bpl torch
+    rts
+.endproc
+
+;; Queues the tile t0 for the video address A (high), X (low); when the queue is full this
+;; frame the write is left out.
+.proc queue_tile
+    ldy #1
+    jsr vq_open
+    bcs full
+    lda t0
+    sta vram_queue,x
+    inx
+    jmp vq_close
+full:
+    rts
 .endproc
 
 .segment "RODATA"
@@ -292,34 +401,65 @@ spawn_x: .byte 40, 200, 80, 160
 ground_lo: .byte <$2300, <$2340, <$2380    ; tile rows 24, 26, 28
 ground_hi: .byte >$2300, >$2340, >$2380
 
-txt_join: .byte "PRESS A TO JOIN", TXT_END
+;; texts: video address (high, low), the text; 0 ends. The buttons' names show in the
+;; fire palette, what they do in white (title_attributes).
+.macro text row, col, str
+    .byte >($2000 + (row) * 32 + (col)), <($2000 + (row) * 32 + (col)), str, TXT_END
+.endmacro
+title_texts:
+    text 13,  8, "PRESS A TO JOIN"
+    text 16,  6, "A JUMP"
+    text 17,  6, "B SPELL"
+    text 18,  1, "HOLD B CHARGE"
+    text 16, 18, "SELECT FAIRY"
+    text 17, 20, "DOWN DROP"
+    text 18, 22, "UP DOOR"
+    .byte 0
 
 ;; the line under it: blank, or how to start
 hint_lo: .byte <hint_none, <hint_gate
 hint_hi: .byte >hint_none, >hint_gate
-hint_none: .byte "                    "
-hint_gate: .byte "A AT THE GATE: CLIMB"
+hint_none: .byte "                     "
+hint_gate: .byte "A AT THE GATE: CLIMB!"
 .assert * - hint_gate = HINT_LEN, error, "hint length"
 
-;; stars of the sky: video address high, low, tile; 0 ends
-.macro star row, col, tile
-    .byte >($2000 + (row) * 32 + (col)), <($2000 + (row) * 32 + (col)), tile
+;; stars of the sky, in the order they twinkle: video address high, low, the tile, and
+;; the tile it twinkles to (a big star flares, a small one swells)
+.macro star row, col, tile, twinkle
+    .byte >($2000 + (row) * 32 + (col)), <($2000 + (row) * 32 + (col)), tile, twinkle
 .endmacro
 title_stars:
-    star  0, 23, TILE_STAR_SMALL
-    star  1,  3, TILE_STAR
-    star  1, 12, TILE_STAR_SMALL
-    star  2, 28, TILE_STAR
-    star  3, 18, TILE_STAR_SMALL
-    star  8,  2, TILE_STAR_SMALL
-    star  8, 29, TILE_STAR
-    star 13,  1, TILE_STAR
-    star 14, 30, TILE_STAR_SMALL
-    star 18,  5, TILE_STAR_SMALL
-    star 19, 26, TILE_STAR_SMALL
-    star 20,  9, TILE_STAR
-    star 21, 22, TILE_STAR
-    .byte 0
+    star  1,  3, TILE_STAR, TILE_STAR_BRIGHT
+    star 20,  9, TILE_STAR, TILE_STAR_BRIGHT
+    star  9, 29, TILE_STAR, TILE_STAR_BRIGHT
+    star  0, 17, TILE_STAR_SMALL, TILE_STAR
+    star 13,  1, TILE_STAR, TILE_STAR_BRIGHT
+    star  4, 29, TILE_STAR_SMALL, TILE_STAR
+    star 19, 26, TILE_STAR_SMALL, TILE_STAR
+    star  1, 12, TILE_STAR_SMALL, TILE_STAR
+    star 12, 28, TILE_STAR_SMALL, TILE_STAR
+    star 21, 22, TILE_STAR, TILE_STAR_BRIGHT
+    star  2, 28, TILE_STAR, TILE_STAR_BRIGHT
+    star  8,  2, TILE_STAR_SMALL, TILE_STAR
+    star  0,  8, TILE_STAR_SMALL, TILE_STAR
+    star 21,  4, TILE_STAR_SMALL, TILE_STAR
+    star  1, 23, TILE_STAR, TILE_STAR_BRIGHT
+    star  5,  1, TILE_STAR_SMALL, TILE_STAR
+.assert * - title_stars = NUM_STARS * 4, error, "star count"
+.assert (NUM_STARS & (NUM_STARS - 1)) = 0, error, "the stars take turns by a mask"
+
+;; the torches either side of the gate: the low byte of their video address (tile columns
+;; 12 and 19), and how far each is into the flicker
+torch_lo:    .byte <(TORCH_ADDR + 12), <(TORCH_ADDR + 19)
+torch_phase: .byte 0, 5
+.assert >(TORCH_ADDR + 19) = >TORCH_ADDR, error, "the torches share a high byte"
+
+;; the flame tip of a torch, four frames each
+flicker:
+    .byte TILE_FLAME_TIP0, TILE_FLAME_TIP1, TILE_FLAME_TIP0, TILE_FLAME_TIP2
+    .byte TILE_FLAME_TIP1, TILE_FLAME_TIP1, TILE_FLAME_TIP0, TILE_FLAME_TIP2
+    .byte TILE_FLAME_TIP0, TILE_FLAME_TIP2, TILE_FLAME_TIP1, TILE_FLAME_TIP0
+    .byte TILE_FLAME_TIP1, TILE_FLAME_TIP2, TILE_FLAME_TIP2, TILE_FLAME_TIP0
 
 ;; the letters of the name: block (high, low), video address (high, low); 0 ends
 .macro letter blk, row, col
@@ -338,17 +478,18 @@ title_letters:
     letter bg_logo_e, LOGO_ROW + 5, LOGO_COL + 16
     .byte 0
 
-;; palettes per 32 x 32 pixels: the sky, the fiery "EMBER", the stone "SPIRE", the text,
-;; the gate and the ground
+;; palettes per 16 x 16 pixels: the fiery "EMBER" and the buttons' names (0), the stone
+;; "SPIRE" (1), the gate, the torches' stands and the ground (2), the sky, the stars and the
+;; texts (3); the torches' flames burn in the fire palette
 title_attributes:
-    .res 8, $FF             ; rows 0-3: sky
-    .res 8, $00             ; rows 4-7: EMBER
-    .res 8, $55             ; rows 8-11: SPIRE
-    .res 8, $F5             ; rows 12-13 SPIRE, 14-15 text
-    .res 8, $AF             ; rows 16-17 text, 18-19 gate
-    .res 8, $AA             ; rows 20-23 gate
-    .res 8, $AA             ; rows 24-27 ground
-    .res 8, $AA             ; rows 28-29 ground
+    .byte $FF, $3F, $0F, $0F, $0F, $0F, $CF, $FF    ; rows 0-3: sky, EMBER
+    .byte $FF, $33, $00, $00, $00, $00, $CC, $FF    ; rows 4-7: EMBER
+    .byte $FF, $77, $55, $55, $55, $55, $DD, $FF    ; rows 8-11: SPIRE
+    .byte $FF, $FF, $FF, $FF, $FF, $FF, $FF, $FF    ; rows 12-15: texts
+    .byte $0F, $03, $FF, $BF, $E3, $30, $FF, $FF    ; rows 16-19: buttons, the gate
+    .byte $AF, $AF, $AF, $A8, $A2, $AF, $AF, $AF    ; rows 20-23: flames, the gate
+    .res 8, $AA                                     ; rows 24-29: the ground
+    .res 8, $AA
 
 title_palette:
     .byte $0F, $06, $27, $38    ; fire letters: outline, body, light

@@ -13,10 +13,22 @@ ppu_mask:  .res 1
 scroll_x:  .res 1
 scroll_y:  .res 1
 vq_len:    .res 1   ; bytes used in vram_queue
-oam_used:  .res 1   ; next free byte of oam_buf
+oam_used:  .res 1   ; the byte of oam_buf the next sprite goes to
+oam_start: .res 1   ; where this frame's first sprite went
+oam_last:  .res 1   ; the 64th place of this frame: it stays empty (the page is full)
+oam_step:  .res 1   ; OAM_STRIDE or -OAM_STRIDE: this frame's way through sprite memory
 pal_dirty: .res 1   ; 1: the NMI copies palette_buf
 .exportzp nmi_count, nmi_ready, nmi_busy, lag_count, ppu_ctrl, ppu_mask, scroll_x, scroll_y
-.exportzp vq_len, oam_used
+.exportzp vq_len, oam_used, oam_start, oam_step
+
+; The console shows at most 8 sprites on a line and leaves out the later ones in sprite
+; memory. So that a crowded line flickers instead of losing the same sprites for good, the
+; sprites of a frame go into sprite memory 17 places apart (17 and 64 share no factor: the
+; 64 places are all reached), forwards on one frame and backwards on the next, so that the
+; sprites of a line come in the other order every frame; and the first place moves on
+; every frame, so that on a line of more than 16 the ones in the middle get their turn too.
+OAM_STRIDE = 17 * 4         ; bytes from one sprite to the next
+OAM_TURN   = 15 * 4         ; bytes the first place moves on from frame to frame
 
 .segment "OAM"
 oam_buf: .res 256
@@ -129,7 +141,6 @@ done:
     lda #1
     sta pal_dirty
     jsr oam_begin
-    jsr oam_finish
     jsr wait_frame
     lda #1
     sta nmi_busy
@@ -299,31 +310,46 @@ full:
     rts
 .endproc
 
-;; Starts a frame's sprites.
+;; Starts a frame's sprites: hides all 64, turns the way through sprite memory round and
+;; moves the first place on.
 .proc oam_begin
-    lda #0
-    sta oam_used
-    rts
-.endproc
-
-;; Hides every sprite that this frame did not use.
-.proc oam_finish
-    ldx oam_used
     lda #$FF
+    ldx #0
 :   sta oam_buf,x
-    inx
-    inx
-    inx
-    inx
-    bne :-
+    sta oam_buf+4,x
+    sta oam_buf+8,x
+    sta oam_buf+12,x
+    sta oam_buf+16,x
+    sta oam_buf+20,x
+    sta oam_buf+24,x
+    sta oam_buf+28,x
+    txa
+    clc
+    adc #32
+    tax
+    lda #$FF
+    bcc :-
+    ldy #OAM_STRIDE         ; the other way round from the last frame
+    cpy oam_step
+    bne :+
+    ldy #<-OAM_STRIDE
+:   sty oam_step
+    lda oam_start
+    clc
+    adc #OAM_TURN
+    sta oam_start
+    sta oam_used
+    sec
+    sbc oam_step
+    sta oam_last
     rts
 .endproc
 
 ;; One 8 x 8 sprite: tile A at screen x t0, y t1 (1-239), attributes t3. Keeps X.
 .proc draw_sprite
     ldy oam_used
-    cpy #252
-    bcs full
+    cpy oam_last
+    beq full
     sta oam_buf+1,y
     lda t1
     sec
@@ -335,7 +361,7 @@ full:
     sta oam_buf+3,y
     tya
     clc
-    adc #4
+    adc oam_step
     sta oam_used
 full:
     rts
@@ -363,8 +389,8 @@ full:
     sta width               ; width - 8: mirrored dx = width - 8 - dx
     iny
     ldx oam_used
-    cpx #252
-    bcs quick_full
+    cpx oam_last
+    beq quick_full
     ; wholly on the screen (metasprites are at most 32 pixels tall): the quick way
     lda sy_hi
     bne each
@@ -393,12 +419,11 @@ quick:
     adc sx
     bcs :+                  ; off the right edge: the sprite stays out (its slot is reused)
     sta oam_buf+3,x
-    inx
-    inx
-    inx
-    inx
-    cpx #252
-    bcs quick_full
+    txa                     ; carry is clear: the sprite's x did not overflow
+    adc oam_step
+    tax
+    cpx oam_last
+    beq quick_full
 :   clc
     iny
     dec count
@@ -426,12 +451,11 @@ quick_mirrored:
     adc sx
     bcs :+
     sta oam_buf+3,x
-    inx
-    inx
-    inx
-    inx
-    cpx #252
-    bcs quick_full
+    txa                     ; carry is clear: the sprite's x did not overflow
+    adc oam_step
+    tax
+    cpx oam_last
+    beq quick_full
 :   clc
     iny
     dec count
@@ -478,12 +502,11 @@ mirrored:
 place:
     sta oam_buf+3,x
     iny
-    inx
-    inx
-    inx
-    inx
-    cpx #252
-    bcs full
+    txa                     ; carry is clear: the sprite's x did not overflow
+    adc oam_step
+    tax
+    cpx oam_last
+    beq full
     dec count
     bne each
     stx oam_used
@@ -498,7 +521,7 @@ skip1:
     bne each
     stx oam_used
     rts
-full:                       ; 63 sprites used: the last slot stays empty
+full:                       ; 63 sprites used: the last place stays empty
     stx oam_used
     rts
 .endproc

@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "cartridge_support.h"
 #include "nes/hooks.h"
@@ -14,8 +18,9 @@ using vektest::Picture;
 
 namespace {
 
-const int A = 1, START = 8, LEFT = 64, RIGHT = 128;
+const int A = 1, START = 8, UP = 16, LEFT = 64, RIGHT = 128;
 const int TITLE_SETTLED = 60;  // frames after power-on by which the title is fully drawn
+const int TITLE_CYCLE = 64;    // frames after which the title's stars and torches repeat
 
 // the vertical blank NMI comes 27,394 cycles into a frame of 29,781; the NMI handler's own
 // work (sprite DMA, queued rows, registers) comes off what the main loop may use
@@ -49,7 +54,9 @@ TEST(Cartridge, EveryFrameEndsAtTheMarkerWithinItsBudget) {
     // end by budget; from the first marker on every frame must end with one
     for (int i = 0; i < 5 && !cart.sawMarker; i++) cart.run();
     ASSERT_TRUE(cart.sawMarker) << "no frame-done marker in the first 5 frames";
-    // idle title, then all four players joining and running and jumping about
+    // idle title, then all four players joining and running and jumping about, the
+    // countdown, the tier's card and the first floor's start
+    int titleWorst = 0, titleWorstFrame = 0;
     for (int f = 0; f < 600; f++) {
         if (f == 100)
             for (int p = 0; p < 4; p++) cart.hold(p, A);
@@ -63,12 +70,16 @@ TEST(Cartridge, EveryFrameEndsAtTheMarkerWithinItsBudget) {
         EXPECT_LE(cart.lastUsed, 29781 + 2387) << "frame " << cart.frame;
         EXPECT_TRUE(cart.markerInVblank) << "frame " << cart.frame;
         EXPECT_LE(cart.lastWork, MAIN_LOOP_LIMIT) << "frame " << cart.frame;
+        if (cart.ram("game_state") == 0 && cart.lastWork > titleWorst) {
+            titleWorst = cart.lastWork;
+            titleWorstFrame = cart.frame;
+        }
     }
     EXPECT_EQ(cart.framesWithoutMarker, 0);
     EXPECT_EQ(cart.ram("lag_count"), 0) << "the main loop missed a vertical blank";
     for (int p = 0; p < 4; p++) EXPECT_EQ(cart.ram("pl_state", p), 1) << "player " << p + 1;
-    printf("title with four players: main loop at most %d cycles per frame (frame %d)\n", cart.worstWork,
-           cart.worstWorkFrame);
+    printf("main loop at most %d cycles per frame (frame %d); on the title at most %d (frame %d)\n",
+           cart.worstWork, cart.worstWorkFrame, titleWorst, titleWorstFrame);
 }
 
 TEST(Cartridge, TitleScreenPicture) {
@@ -87,9 +98,27 @@ TEST(Cartridge, TitleScreenPicture) {
                 ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << now.at(x, y) << ", expected "
                               << expected.at(x, y);
     EXPECT_EQ(differ, 0) << "see " << vektest::shotPath("title.png");
-    // the title stays put while nobody presses anything
-    cart.run(30);
-    EXPECT_TRUE(cart.picture() == now);
+    // while nobody presses anything the stars twinkle and both torches flicker, in tiles of
+    // their own: the name and the texts stay put, and after one cycle the picture is back
+    std::vector<bool> changed(256 * 240);
+    for (int f = 1; f <= TITLE_CYCLE; f++) {
+        cart.run();
+        Picture p = cart.picture();
+        for (size_t i = 0; i < p.pixels.size(); i++)
+            if (p.pixels[i] != now.pixels[i]) changed[i] = true;
+    }
+    EXPECT_TRUE(cart.picture() == now) << "not the same picture after " << TITLE_CYCLE << " frames";
+    auto changedIn = [&](int x0, int y0, int x1, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; y++)
+            for (int x = x0; x < x1; x++) n += changed[y * 256 + x];
+        return n;
+    };
+    EXPECT_GT(changedIn(0, 0, 256, 24), 0) << "no star above the name twinkles";
+    EXPECT_GT(changedIn(100, 160, 108, 168), 0) << "the left torch burns still";
+    EXPECT_GT(changedIn(156, 160, 164, 168), 0) << "the right torch burns still";
+    EXPECT_EQ(changedIn(52, 24, 204, 152), 0) << "the name or the texts change";
+    EXPECT_LT(changedIn(0, 0, 256, 240), 1000) << "more than stars and flames move";
     // the backdrop and the sprite backdrop are the same colour
     EXPECT_EQ(cart.nes->ppu->read8(0x3F00), cart.nes->ppu->read8(0x3F10));
 }
@@ -112,7 +141,6 @@ TEST(Cartridge, TitlePlaysTheIntroMusicThroughTheDriver) {
 TEST(Cartridge, PlayerTwoJoinsWithA) {
     Cartridge cart;
     cart.run(TITLE_SETTLED);
-    Picture before = cart.picture();
     EXPECT_EQ(cart.ram("pl_state", 1), 0);
     EXPECT_EQ(cart.spritesWithPalette(1), 0);
     cart.tap(1, A);
@@ -125,7 +153,9 @@ TEST(Cartridge, PlayerTwoJoinsWithA) {
     EXPECT_GE(cart.spritesWithPalette(1), 3);
     Picture after = cart.picture();
     vektest::savePicture(vektest::shotPath("title_player2.png"), after);
-    EXPECT_TRUE(after != before);
+    Cartridge idle;  // the same frame of the title with nobody joined
+    idle.run(cart.frame);
+    EXPECT_TRUE(after != idle.picture());
     // joining played effect 23 on one of the driver's voices
     bool joined = false;
     for (int v = 0; v < 3; v++) joined |= cart.ram("snd_voice_sfx", v) == 23;
@@ -247,14 +277,27 @@ TEST(GameRules, LatecomerJoinsAtTheFloorStart) {
     replay(cart, "tier1_solo", "floor1");
     ASSERT_EQ(cart.ram("game_state"), 2);
     EXPECT_EQ(cart.ram("pl_state", 2), PS_NONE);
+    // while they can join, the free players see "2P PRESS A" (3P, 4P) in their own colours
+    auto joinLetters = [&](int player) {  // the line's two P's
+        int n = 0;
+        for (int i = 0; i < 64; i++) {
+            const unsigned char* s = &cart.nes->ppu->oam[4 * i];
+            n += s[0] < 239 && s[1] == 'P' - 32 && (s[2] & 3) == player;
+        }
+        return n;
+    };
+    for (int p = 1; p < 4; p++) EXPECT_EQ(joinLetters(p), 2) << "player " << p + 1 << " can join";
+    EXPECT_EQ(joinLetters(0), 0);
     cart.tap(2, A);
     cart.run(2);
     EXPECT_EQ(cart.ram("pl_state", 2), PS_ALIVE) << "player 3 joined";
     EXPECT_EQ(cart.ram("pl_hearts", 2), 3);
     EXPECT_EQ(cart.ram("pl_y", 2), cart.ram("pl_y", 0)) << "beside the mage already there";
     EXPECT_GE(cart.spritesWithPalette(2), 4);
-    // much later in the floor nobody joins any more
+    EXPECT_EQ(joinLetters(2), 0) << "player 3 is in";
+    // much later in the floor nobody joins any more, and no line says so
     cart.run(300);
+    EXPECT_EQ(joinLetters(3), 0);
     cart.tap(3, A);
     cart.run(2);
     EXPECT_EQ(cart.ram("pl_state", 3), PS_NONE);
@@ -365,35 +408,159 @@ TEST(GameRules, SpellsBreakCrackedStoneAndTheEmberOpensTheDoor) {
     EXPECT_NE(door, 0);
 }
 
+TEST(GameRules, ASwoopingDuckComesDownIntoTheBolts) {
+    // a duck 80 pixels over a mage and 40 to its right swoops at it; the mage faces it and
+    // casts bolts, which fly at its head's height, as a player does
+    Cartridge cart;
+    replay(cart, "tier1_solo", "floor1");
+    int slot = 0;
+    while (slot < 10 && cart.ram("obj_kind", slot) != 0) slot++;
+    ASSERT_LT(slot, 10);
+    const int mageY = cart.ram("pl_y") | cart.ram("pl_yh") << 8, duckY = mageY - 80;
+    auto poke = [&](const char* name, int value) { cart.nes->cpu->ram[(cart.addr(name) + slot) & 0x7FF] = value; };
+    poke("obj_x", cart.ram("pl_x") + 40);
+    poke("obj_y", duckY & 255);
+    poke("obj_yh", duckY >> 8);
+    poke("obj_ay", duckY & 255);
+    poke("obj_ayh", duckY >> 8);
+    for (const char* zero : {"obj_state", "obj_timer", "obj_hurt"}) poke(zero, 0);
+    poke("obj_dir", 0x40);
+    poke("obj_hp", 1);
+    poke("obj_kind", 1);
+    cart.nes->cpu->ram[cart.addr("pl_flags") & 0x7FF] &= ~0x40;  // facing right
+    int lowest = duckY;
+    for (int f = 0; f < 150 && cart.ram("obj_kind", slot) == 1; f++) {
+        cart.hold(0, f % 10 < 2 ? 2 : 0);  // B
+        cart.run();
+        lowest = std::max(lowest, cart.ram("obj_y", slot) | cart.ram("obj_yh", slot) << 8);
+    }
+    EXPECT_NE(cart.ram("obj_kind", slot), 1) << "the duck came down to " << mageY - lowest << " pixels over the mage";
+}
+
+// a constant of the cartridge's graphics (gfxconv's gfx_const.inc), such as a tile number
+int gfxConstant(const std::string& name) {
+    std::ifstream in(std::string(VEK_BINARY_DIR) + "/rom/gfx_const.inc");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream ws(line);
+        std::string n, eq, value;
+        if (ws >> n >> eq >> value && n == name && eq == "=")
+            return value[0] == '$' ? (int)std::stoul(value.substr(1), nullptr, 16) : std::stoi(value);
+    }
+    ADD_FAILURE() << "no " << name << " in gfx_const.inc";
+    return -1;
+}
+
+TEST(GameRules, UpTakesAMageOverlappingTheOpenDoorwayThroughIt) {
+    // the mage's box is x+3 to x+12; the doorway is the door's 16 pixels. Three pixels of
+    // the box in the doorway on either side are enough; two are not.
+    const int arrow = gfxConstant("TILE_ARROW_UP");
+    struct Case {
+        int dx;  // the mage's x minus the doorway's left edge
+        bool enters;
+    } cases[] = {{-10, true}, {10, true}, {-11, false}, {11, false}, {0, true}};
+    for (const Case& c : cases) {
+        Cartridge cart;
+        replay(cart, "tier1_solo", "chest1");
+        cart.run(150);  // the ember flies to the door and opens it
+        ASSERT_EQ(cart.ram("door_open"), 1);
+        const int doorX = cart.ram("door_col") * 16;
+        cart.nes->cpu->ram[cart.addr("pl_x") & 0x7FF] = (unsigned char)(doorX + c.dx);
+        cart.run(2);
+        bool hint = false;
+        for (int i = 0; i < 64; i++) hint |= cart.nes->ppu->oam[4 * i + 1] == arrow && cart.nes->ppu->oam[4 * i] < 239;
+        EXPECT_EQ(hint, c.enters) << "the arrow over the door, mage " << c.dx << " pixels off the doorway";
+        cart.tap(0, UP);
+        EXPECT_EQ(cart.ram("pl_state"), c.enters ? 3 : PS_ALIVE) << "mage " << c.dx << " pixels off the doorway";
+    }
+}
+
+// Sprites on each of the 240 lines, as the console finds them in sprite memory: the
+// original console shows the first 8 of a line and drops the rest.
+struct SpriteLines {
+    using Sprite = std::tuple<int, int, int, int>;  // y, tile, attributes, x
+    std::vector<Sprite> line[240];                   // in sprite-memory order
+    explicit SpriteLines(const unsigned char* oam) {
+        for (int i = 0; i < 64; i++) {
+            const unsigned char* s = oam + 4 * i;
+            for (int y = s[0] + 1; y <= s[0] + 8 && y < 240; y++) line[y].push_back({s[0], s[1], s[2], s[3]});
+        }
+    }
+};
+
+// The status display is drawn first: in the order the game drew them, its sprites lead, in
+// its two rows (screen y 8 and 16). The game's sprites go oam_step bytes apart from
+// oam_start.
+int statusSpritesOnOneLine(Cartridge& cart) {
+    const unsigned char* oam = cart.nes->ppu->oam;
+    int start = cart.ram("oam_start"), step = cart.ram("oam_step"), worst = 0, count[240] = {};
+    for (int k = 0; k < 63; k++) {
+        const unsigned char* s = oam + ((start + step * k) & 255);
+        if (s[0] != 7 && s[0] != 15) break;
+        for (int y = s[0] + 1; y <= s[0] + 8; y++) worst = std::max(worst, ++count[y]);
+    }
+    return worst;
+}
+
 // The recorded runs of tests/data/runs (made with tools/autoplay from the .plan files beside
 // them), replayed instruction by instruction: every frame ends at its marker, the main loop
 // always finishes before the vertical blank, and the pictures of the marked moments are kept.
+// Sprite memory is watched every frame: the status display alone never puts more than 8 on
+// a line, and a line of more than 8 whose sprites stay where they were comes in another
+// order on the next frame, so that the console leaves out others each time.
 class RecordedRun : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(RecordedRun, KeepsTheFrameBudget) {
+TEST_P(RecordedRun, KeepsTheFrameBudgetAndTheSpriteLimit) {
     vektest::Recording rec;
     std::string name = GetParam();
     ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/" + name + ".txt"));
     Cartridge cart;
-    int worstFrame = 0;
+    int worstFrame = 0, crowdedLines = 0, stillLines = 0, mostOnALine = 0, statusMost = 0;
+    SpriteLines before(cart.nes->ppu->oam);
     for (int f = 0; f <= rec.endFrame; f++) {
         auto it = rec.changes.find(f);
         if (it != rec.changes.end())
             for (auto& c : it->second) cart.hold(c.first, c.second);
-        int before = cart.worstWork;
+        int worstBefore = cart.worstWork;
         bool marker = cart.stepFrame();
         if (f > 0) {
             ASSERT_TRUE(marker) << name << ": frame " << f << " ran out of budget";
         }
-        if (cart.worstWork > before) worstFrame = f;
+        if (cart.worstWork > worstBefore) worstFrame = f;
+        SpriteLines now(cart.nes->ppu->oam);
+        // not at power-on (sprite memory is all zeros), nor while the picture is off
+        bool shown = f > TITLE_SETTLED && cart.ram("nmi_busy") == 0 && cart.ram("ppu_mask") != 0;
+        for (int y = 0; y < 240 && shown; y++) {
+            auto& line = now.line[y];
+            mostOnALine = std::max(mostOnALine, (int)line.size());
+            if (line.size() <= 8) continue;
+            crowdedLines++;
+            auto sorted = line, sortedBefore = before.line[y];
+            std::sort(sorted.begin(), sorted.end());
+            std::sort(sortedBefore.begin(), sortedBefore.end());
+            if (sorted != sortedBefore) continue;  // something moved: a new line
+            stillLines++;
+            ASSERT_NE(line, before.line[y]) << name << ": " << line.size() << " sprites on line " << y
+                                            << " in the same order at frames " << f - 1 << " and " << f;
+        }
+        before = now;
+        if (cart.ram("game_state") >= 2 && cart.ram("game_state") <= 4) {
+            int status = statusSpritesOnOneLine(cart);
+            statusMost = std::max(statusMost, status);
+            ASSERT_LE(status, 8) << name << ": the status display alone at frame " << f;
+        }
         auto mark = rec.marks.find(f + 1);
         if (mark != rec.marks.end())
             vektest::savePicture(vektest::shotPath(name + "-" + mark->second + ".png"), cart.picture());
     }
     EXPECT_EQ(cart.ram("lag_count"), 0) << "the main loop missed a vertical blank";
     EXPECT_LE(cart.worstWork, MAIN_LOOP_LIMIT) << "at frame " << worstFrame;
+    EXPECT_GE(statusMost, 4) << "the status display was seen";
     printf("%s: %d frames, the main loop's longest frame took %d cycles (frame %d), of %d before the NMI\n",
            name.c_str(), rec.endFrame + 1, cart.worstWork, worstFrame, MAIN_LOOP_LIMIT);
+    printf("%s: at most %d sprites on a line (status display alone: %d); %d lines of more than 8, %d of them "
+           "standing still from one frame to the next\n",
+           name.c_str(), mostOnALine, statusMost, crowdedLines, stillLines);
 }
 
 INSTANTIATE_TEST_SUITE_P(Game, RecordedRun, ::testing::Values("tier1_solo", "tier1_four", "floor1_four", "game_over"));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <vector>
@@ -590,6 +591,33 @@ TEST(CpuInstructions, SubroutineRoundTrip) {
     EXPECT_EQ(console.cpu->sp, 0xFFu);
     EXPECT_EQ(console.cpu->pc, 0xC004u);
     EXPECT_EQ(total, 6 + 2 + 6 + 2);
+}
+
+// the program counter is 16 bits wide: running off $FFFF, returning to $FFFF+1 and
+// branching back from page zero all wrap, as the trace and the ghost reads expect
+TEST(CpuInstructions, ProgramCounterWrapsAt64K) {
+    const struct {
+        const char* name;
+        unsigned int start;
+        std::initializer_list<int> code;  // at start; $0000 on is work RAM
+        unsigned int pc;
+    } cases[] = {
+        {"NOP at $FFFF", 0xFFFF, {0xEA}, 0x0000},
+        {"LDA # with its operand at $0000", 0xFFFF, {0xA9}, 0x0001},
+        {"BNE back from $0002", 0x0002, {0xD0, 0xFA}, 0xFFFE},
+        {"RTS to $FFFF", 0xC000, {0x60}, 0x0000},
+    };
+    for (const auto& c : cases) {
+        TestConsole console;
+        console.cpu->ram[0] = 0x00;
+        console.cpu->sp = 0xFD;
+        console.cpu->ram[0x1FE] = 0xFF;  // return address $FFFF for RTS
+        console.cpu->ram[0x1FF] = 0xFF;
+        console.program(c.start, c.code);
+        console.cpu->p = 0;  // Z clear: BNE is taken
+        console.step();
+        EXPECT_EQ(console.cpu->pc, c.pc) << c.name;
+    }
 }
 
 TEST(CpuInstructions, BitOfStatusRegisterReadsItOnce) {

@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick openbox
   libopenal1 libpng-dev libx11-dev bc sox
+  clang libclang-rt-dev
 )
 
 missing=()

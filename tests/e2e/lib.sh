@@ -101,9 +101,49 @@ cfg_value() {
     grep -m1 "^$1=" "$dir/Ember Spire.cfg" 2>/dev/null | cut -d= -f2-
 }
 
-# pixel_diff A B: number of differing pixels between two images of one size
+# pixel_diff A B: number of differing pixels between two images of one size; nothing when
+# an image is missing or the sizes differ
 pixel_diff() {
-    /usr/bin/compare -metric AE "$1" "$2" null: 2>&1 | awk '{print int($1)}'
+    local out
+    out=$(/usr/bin/compare -metric AE "$1" "$2" null: 2>&1)
+    [ $? -le 1 ] && awk '{print int($1)}' <<<"$out"
+}
+
+# The title screen twinkles and flickers in a cycle of TITLE_CYCLE frames. title_frames DIR:
+# the runner's pictures of one whole cycle of the idle title, DIR/title-N.png (1x)
+TITLE_CYCLE=64
+title_frames() {
+    local f shots=()
+    mkdir -p "$1"
+    for f in $(seq 300 $((300 + TITLE_CYCLE - 1))); do shots+=(--shot "$f:$1/title-$f.png"); done
+    "$RUNNER" --frames $((300 + TITLE_CYCLE)) "${shots[@]}" >/dev/null 2>&1
+}
+
+# title_mask DIR SCALE OUT: white where the pictures in DIR ever differ (the stars and the
+# flames), black elsewhere, scaled by SCALE (a percentage)
+title_mask() {
+    /usr/bin/convert "$1"/title-*.png -evaluate-sequence max "$1/max.png" &&
+    /usr/bin/convert "$1"/title-*.png -evaluate-sequence min "$1/min.png" &&
+    /usr/bin/convert "$1/max.png" "$1/min.png" -compose difference -composite \
+        -colorspace gray -threshold 0 -sample "$2%" "$3"
+}
+
+# masked_diff A B MASK: pixels that differ between A and B outside the white of MASK
+masked_diff() {
+    /usr/bin/convert "$1" \( "$3" -negate \) -compose multiply -composite "$WORK/masked-a.png" &&
+    /usr/bin/convert "$2" \( "$3" -negate \) -compose multiply -composite "$WORK/masked-b.png" &&
+    pixel_diff "$WORK/masked-a.png" "$WORK/masked-b.png"
+}
+
+# nearest_diff IMAGE DIR: the fewest pixels by which IMAGE differs from a picture in DIR
+nearest_diff() {
+    local f d best=
+    for f in "$2"/title-*.png; do
+        d=$(pixel_diff "$1" "$f")
+        [ -n "$d" ] && { [ -z "$best" ] || [ "$d" -lt "$best" ]; } && best=$d
+        [ "$best" = 0 ] && break
+    done
+    echo "$best"
 }
 
 finish() {
