@@ -101,6 +101,16 @@ cfg_value() {
     grep -m1 "^$1=" "$dir/Ember Spire.cfg" 2>/dev/null | cut -d= -f2-
 }
 
+# pixel NAME X Y: the colour of one pixel of the screenshot $WORK/NAME.png
+pixel() {
+    /usr/bin/convert "$WORK/$1.png" -format "%[pixel:p{$2,$3}]" info: 2>/dev/null
+}
+
+# is_grey LEVEL COLOUR: COLOUR (as ImageMagick names it) is the grey LEVEL,LEVEL,LEVEL
+is_grey() {
+    grep -qE "^(gray\($1\)|s?rgb\($1,$1,$1\))$" <<<"$2"
+}
+
 # pixel_diff A B: number of differing pixels between two images of one size; nothing when
 # an image is missing or the sizes differ
 pixel_diff() {

@@ -47,12 +47,6 @@ wait_window || { fail "a window appears"; cat "$RUN/stderr.log"; finish; exit 1;
 xdotool windowactivate --sync "$WIN" 2>/dev/null; xdotool windowfocus --sync "$WIN" 2>/dev/null
 sleep 2
 
-pixel() {  # pixel NAME X Y: the colour of one pixel of a screenshot
-    /usr/bin/convert "$WORK/$1.png" -format "%[pixel:p{$2,$3}]" info: 2>/dev/null
-}
-is_grey() {  # is_grey LEVEL COLOUR
-    grep -qE "^(gray\($1\)|s?rgb\($1,$1,$1\))$" <<<"$2"
-}
 
 # --- first start: the question about configuring a controller, answered Yes; the capture of
 # player 1's eight buttons follows, where Escape keeps a button's binding and moves on

@@ -40,12 +40,6 @@ refind() {
 }
 # the configuration file is written at the end of the drawn frame after the change
 settled() { sleep 0.5; }
-pixel() {  # pixel NAME X Y: the colour of one pixel of a screenshot
-    /usr/bin/convert "$WORK/$1.png" -format "%[pixel:p{$2,$3}]" info: 2>/dev/null
-}
-is_grey() {  # is_grey LEVEL COLOUR
-    grep -qE "^(gray\($1\)|s?rgb\($1,$1,$1\))$" <<<"$2"
-}
 # the video dialog (200 x 68) in a window that its picture fills: a point inside its left
 # edge (overlay 31,140), outside any notice
 dialog_seen() {
