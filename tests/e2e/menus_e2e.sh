@@ -72,9 +72,9 @@ shot title
 # --- Escape opens the menu and the game stands still
 press a  # player 1 joins
 sleep 0.5
-xdotool keydown Right; sleep 0.7
+xdotool keydown Right; sleep 0.3   # not as far as the wall: the walk goes on after the menu
 shot walking1
-sleep 0.5
+sleep 0.3
 shot walking2
 check "without a menu the mage walks (picture changes)" differs walking1 walking2 20
 keys Escape
@@ -97,20 +97,15 @@ check "the audio dialog draws the lower volume" differs audio-before audio 5
 keys Escape Escape   # Back marks "Return to Menu", Back again returns to the menu
 shot menu-audio-marked
 keys Escape          # Back on the main menu resumes the game
-sleep 1
 
-# --- Left held into the menu and let go there: the mage stands still once it closes
-xdotool keydown --window "$WIN" Left 2>/dev/null || xdotool keydown Left
-sleep 0.3
-keys Escape
-xdotool keyup --window "$WIN" Left 2>/dev/null || xdotool keyup Left
-keys Escape
+# --- Right was let go while the menu was open: the mage stands still once it closes
 shot resumed1
 sleep 0.7
 shot resumed2
-# the fairy flaps and the stars twinkle (a few hundred pixels); a walking mage changes thousands
-d=$(pixel_diff "$WORK/resumed1.png" "$WORK/resumed2.png")
-check "a key let go in the menu is let go in the game ($d pixels changed)" [ -n "$d" ] && [ "$d" -lt 1000 ]
+# the stars and flames are masked out; the fairy's wings still flap (a few hundred pixels),
+# a walking mage changes thousands
+d=$(masked_diff "$WORK/resumed1.png" "$WORK/resumed2.png" "$WORK/title-mask.png")
+check "a key let go in the menu is let go in the game ($d pixels changed)" [ "${d:-999999}" -lt 600 ]
 
 # --- Down pressed in the menu and let go in the game leaves nothing behind: the next menu
 # does not scroll by itself
