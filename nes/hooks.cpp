@@ -12,9 +12,25 @@ Hooks::Hooks(Nes* nes) : nes(nes), pendingMusic(-1) {}
 
 Hooks::~Hooks() {}
 
+bool Hooks::isEntry(unsigned int target) {
+    switch (target) {
+        case PLAY_MUSIC:
+        case START_OR_STOP_MUSIC:
+        case START_OR_STOP_MUSIC_2:
+        case FADE_OUT_MUSIC:
+        case FORCE_MUSIC_LOOP:
+        case PAUSE_MUSIC:
+        case RESUME_MUSIC:
+        case PLAY_SFX_PITCHED:
+        case PLAY_SFX: return true;
+        default: return false;
+    }
+}
+
 void Hooks::jmpJsrCallback(unsigned int target) {
     const Cpu* cpu = nes->cpu;
     VekApu* apu = nes->vekApu;
+    if (listener && isEntry(target)) listener(target);
     switch (target) {
         case PLAY_MUSIC:
             // only recorded: the driver's next start-or-stop call starts it

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace vek {
 namespace nes {
 
@@ -22,10 +24,14 @@ public:
 
     Nes* nes;
     int pendingMusic;
+    // called with the entry point before each sound-driver call is played (developer tools
+    // log them); the CPU's registers still hold the call's arguments
+    std::function<void(unsigned int entry)> listener;
 
     explicit Hooks(Nes* nes);
     ~Hooks();
 
+    static bool isEntry(unsigned int target);
     void jmpJsrCallback(unsigned int target);
 };
 

@@ -50,9 +50,19 @@ public:
     // and the program holding it (a dialog open, the window in the background)
     bool gamePaused;
     bool hostPaused;
+    // the start-up thread still holds the mixer / the effects: taken over at first use
+    bool waitingForSound;
+    bool waitingForEffects;
 
     explicit VekApu(Nes* nes);
     ~VekApu();
+
+    // program start-up: the audio add-on, the codecs, the mixer and the decoded effects are
+    // made on a thread of their own while the first frames are made; the player made
+    // afterwards takes them over. Without this the player sets up its effects itself.
+    static void startAudio();
+    // waits for that thread and reports what failed; returns whether audio is installed
+    static bool finishStartingAudio();
 
     // music
     void playMusic(int track);
@@ -69,6 +79,14 @@ public:
     // effects
     void setSfxVolume(float volume);
     void playSfx(int sfx, int pitch);
+
+private:
+    // what the start-up thread made, taken over: the mixer (and the voices on it), then
+    // the effects
+    void takeOverSound();
+    void takeOverEffects();
+    void reportMissingEffects();
+    void createVoices();
 };
 
 }  // namespace nes

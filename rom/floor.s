@@ -8,7 +8,7 @@
 
 .include "ember.inc"
 
-.import cmap, cmap_row_ptr
+.import cmap, cmap_row_ptr, portals_find
 .importzp cmap_top, cam_y
 
 .segment "ZEROPAGE"
@@ -16,9 +16,10 @@ lvl_map:    .res 2          ; the floor's metatiles, 16 bytes a row from the top
 lvl_rows:   .res 1          ; its height in rows
 load_top:   .res 1          ; the highest floor row loaded so far
 floor_num:  .res 1          ; floor in the tier, 0-3 (3: the boss floor)
+floor_id:   .res 1          ; floor in the spire: tier * 4 + floor_num
 attr_up:    .res 2          ; the metatiles of an attribute pair's upper row
 attr_lo:    .res 2          ; and of its lower row
-.exportzp lvl_map, lvl_rows, load_top, floor_num
+.exportzp lvl_map, lvl_rows, load_top, floor_num, floor_id
 
 .segment "BSS"
 ;; metatiles whose picture still has to be written: row, column (row $FF: free)
@@ -360,11 +361,11 @@ done:
     rts
 .endproc
 
-;; Loads floor X with the view placed so that floor row A is 160 pixels below its top (as
+;; Loads floor X of the spire (tier * 4 + floor) with the view placed so that floor row A is 160 pixels below its top (as
 ;; far as the floor allows). Draws the rows in and around the view (picture off) and
 ;; empties the list of pending metatiles.
 .proc floor_load
-    stx floor_num
+    stx floor_id
     pha
     lda floor_map_lo,x
     sta lvl_map
@@ -432,6 +433,7 @@ done:
     bcc :++
 :   lda lvl_rows
 :   sta load_top
+    jsr portals_find
     jsr cmap_clear
     ldx #PENDING - 1
     lda #$FF
@@ -659,10 +661,15 @@ lower:
 .segment "RODATA"
 wall_row: .res 16, MT_WALL   ; what lies below a floor
 
-;; the floors of the tier: three floors and the boss floor
-floor_map_lo: .byte <lvl_t1f1_map, <lvl_t1f2_map, <lvl_t1f3_map, <lvl_t1boss_map
-floor_map_hi: .byte >lvl_t1f1_map, >lvl_t1f2_map, >lvl_t1f3_map, >lvl_t1boss_map
-floor_objs_lo: .byte <lvl_t1f1_objs, <lvl_t1f2_objs, <lvl_t1f3_objs, <lvl_t1boss_objs
-floor_objs_hi: .byte >lvl_t1f1_objs, >lvl_t1f2_objs, >lvl_t1f3_objs, >lvl_t1boss_objs
-floor_rows:   .byte LVL_T1F1_ROWS, LVL_T1F2_ROWS, LVL_T1F3_ROWS, LVL_T1BOSS_ROWS
+;; the floors of the spire, four to a tier: three floors and the boss floor
+.define FLOOR_MAPS lvl_t1f1_map, lvl_t1f2_map, lvl_t1f3_map, lvl_t1boss_map, lvl_t2f1_map, lvl_t2f2_map, lvl_t2f3_map, lvl_t2boss_map, lvl_t3f1_map, lvl_t3f2_map, lvl_t3f3_map, lvl_t3boss_map
+.define FLOOR_OBJS lvl_t1f1_objs, lvl_t1f2_objs, lvl_t1f3_objs, lvl_t1boss_objs, lvl_t2f1_objs, lvl_t2f2_objs, lvl_t2f3_objs, lvl_t2boss_objs, lvl_t3f1_objs, lvl_t3f2_objs, lvl_t3f3_objs, lvl_t3boss_objs
+floor_map_lo:  .lobytes FLOOR_MAPS
+floor_map_hi:  .hibytes FLOOR_MAPS
+floor_objs_lo: .lobytes FLOOR_OBJS
+floor_objs_hi: .hibytes FLOOR_OBJS
+floor_rows:    .byte LVL_T1F1_ROWS, LVL_T1F2_ROWS, LVL_T1F3_ROWS, LVL_T1BOSS_ROWS
+               .byte LVL_T2F1_ROWS, LVL_T2F2_ROWS, LVL_T2F3_ROWS, LVL_T2BOSS_ROWS
+               .byte LVL_T3F1_ROWS, LVL_T3F2_ROWS, LVL_T3F3_ROWS, LVL_T3BOSS_ROWS
+.assert * - floor_rows = NUM_TIERS * TIER_FLOORS, error, "a tier's floors are missing"
 .export floor_objs_lo, floor_objs_hi

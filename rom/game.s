@@ -12,9 +12,11 @@
 .import objects_init, objects_update, objects_draw, objects_spawn, obj_spawn
 .import bolts_init, bolts_update, bolts_draw
 .import hud_draw, draw_sprite_text
+.import tier_floor, tier_card_list, end_card_list, floor_music
+.importzp tier
 
-START_FLOOR  = 0            ; debug switch: the floor the climb starts at (0-3)
-TIER_FLOORS  = 4            ; three floors and the boss floor
+START_TIER   = 0            ; debug switch: the tier the climb starts at (0 to NUM_TIERS - 1)
+START_FLOOR  = 0            ; debug switch: the floor of that tier it starts at (0-3)
 BOSS_FLOOR   = 3
 CAM_MARGIN   = 96           ; the highest mage stays this far below the top of the view
 CAM_SPEED    = 3            ; pixels per frame the view climbs at most
@@ -65,19 +67,21 @@ gems_start:  .res 3         ; the emeralds when the floor started
     sta gems
     sta gems+1
     sta gems+2
-    sta floor_num
     sta star_timer
     sta jingle
+    lda #START_TIER
+    sta tier
+    lda #START_FLOOR
+    sta floor_num
     play_sfx SFX_UNPAUSE
     jmp card_init
 .endproc
 
-;; The tier's card: its name, with the mysterious music.
+;; The tier's card: its number and name, with the mysterious music.
 .proc card_init
     lda #$FF
     sta ckpt_row            ; no brazier lit yet
-    lda #<card_texts
-    ldy #>card_texts
+    jsr tier_card_list
     ldx #STATE_CARD
     jmp show_card
 .endproc
@@ -85,28 +89,14 @@ gems_start:  .res 3         ; the emeralds when the floor started
 ;; Shows a card in state X: the texts of list A (low), Y (high) on a black screen, with the
 ;; mysterious music.
 .proc show_card
-    sta ptr0
-    sty ptr0+1
+    sta ptr1
+    sty ptr1+1
     stx game_state
     jsr screen_off
     jsr clear_nametables
-each:                       ; the list: video address (high, low), text; a zero ends it
-    ldy #0
-    lda (ptr0),y
-    beq done
-    sta t0
-    iny
-    lda (ptr0),y
-    tax
-    lda #2
-    jsr skip_ptr0
-    lda t0
-    jsr draw_text           ; leaves Y at the text's end
-    iny
-    tya
-    jsr skip_ptr0
-    jmp each
-done:
+    lda ptr1
+    ldy ptr1+1
+    jsr draw_texts
     lda #<card_palette
     sta ptr0
     lda #>card_palette
@@ -136,21 +126,9 @@ done:
 done:
     rts
 go:
-    lda #START_FLOOR
-    sta floor_num
     lda #0
     sta continuing
     jmp floor_start
-.endproc
-
-;; ptr0 := ptr0 + A. Keeps X.
-.proc skip_ptr0
-    clc
-    adc ptr0
-    sta ptr0
-    bcc :+
-    inc ptr0+1
-:   rts
 .endproc
 
 ;; Carry set when a player in the game pressed A this frame.
@@ -210,11 +188,11 @@ next:
     rts
 .endproc
 
-;; Starts floor floor_num: at its bottom, or at its lit brazier after a continue.
+;; Starts floor floor_num of the tier: at its bottom, or at its lit brazier after a continue.
 .proc floor_start
     jsr screen_off
     ; where the view starts: the bottom, or the brazier 160 pixels from the top of the view
-    ldx floor_num
+    jsr tier_floor
     lda floor_objs_lo,x
     sta ptr0
     lda floor_objs_hi,x
@@ -226,7 +204,7 @@ next:
     sta start_row
     lda ckpt_col
     sta start_col
-:   ldx floor_num
+:   jsr tier_floor
     lda start_row
     jsr floor_load
     jsr find_door
@@ -281,13 +259,13 @@ next:
     dex
     bpl place
 
-    ldx floor_num           ; the floor's own colours and wall
+    jsr tier_floor          ; the floor's own colours and wall
     lda floor_pal_lo,x
     sta ptr0
     lda floor_pal_hi,x
     sta ptr0+1
     jsr load_palette
-    ldx floor_num
+    jsr tier_floor
     lda floor_walls,x
     sta floor_wall
     lda #CTRL_NMI | CTRL_SPR_1000
@@ -310,7 +288,7 @@ next:
     sta game_state
     ; the floor's music (started from the transition code); after a continue it picks up
     ; from its loop point (starting it again also ends the game over's fade)
-    ldx floor_num
+    jsr tier_floor
     lda floor_music,x
     jsr music_choose
     jsr music_start2
@@ -411,7 +389,8 @@ found:
     bcs done
     cmp #CAPTION_FRAMES
     bcs joins
-    lda floor_num
+    jsr tier_floor
+    txa
     clc
     adc #CAP_FLOOR
     tax
@@ -851,7 +830,14 @@ next_floor:
     bcs tier_done
     jmp floor_start         ; everyone goes on; ghosts come back
 tier_done:
-    jmp end_init
+    lda tier                ; the next tier's card, or the end
+    cmp #NUM_TIERS - 1
+    bcs :+
+    inc tier
+    lda #0
+    sta floor_num
+    jmp card_init
+:   jmp end_init
 .endproc
 
 ;; Game over: the music fades; a joined player's A continues the floor with full hearts
@@ -917,10 +903,9 @@ continue:
     jmp draw_sprite_text
 .endproc
 
-;; After the tier's boss: to be continued, then back to the title.
+;; After the last tier's boss: to be continued, then back to the title.
 .proc end_init
-    lda #<end_texts
-    ldy #>end_texts
+    jsr end_card_list
     ldx #STATE_END
     jmp show_card
 .endproc
@@ -943,6 +928,7 @@ done:
 .endproc
 
 .assert START_FLOOR < TIER_FLOORS, error, "START_FLOOR is past the tier"
+.assert START_TIER < NUM_TIERS, error, "START_TIER is past the spire"
 
 .segment "RODATA"
 start_dx: .byte 0, 24, <-24, 48    ; the four mages start side by side
@@ -950,38 +936,19 @@ start_dx: .byte 0, 24, <-24, 48    ; the four mages start side by side
 ;; what each chest holds, by its behaviour (ember, emeralds, heart, star)
 chest_content: .byte KIND_EMBER, KIND_GEM, KIND_HEART, KIND_STAR
 
-;; music of each floor of the tier
-floor_music: .byte MUS_MARCH, MUS_MARCH, MUS_MARCH, MUS_BOSS
-
-;; the cards' texts: video address, text; a zero ends the list (each line centred)
-.macro card_text row, text
-    .byte >($2000 + (row) * 32 + (32 - .strlen(text)) / 2)
-    .byte <($2000 + (row) * 32 + (32 - .strlen(text)) / 2)
-    .byte text, TXT_END
-.endmacro
-card_texts:
-    card_text 11, "TIER 1"
-    card_text 14, "THE CELLARS"
-    card_text 17, "TAKE BACK THE EMBERS"
-    .byte 0
-end_texts:
-    card_text 10, "THE CINDER TROLL FALLS"
-    card_text 13, "THE FIRST EMBER GLOWS"
-    card_text 18, "TO BE CONTINUED"
-    .byte 0
-
 ;; captions in sprites (at most 8 letters a line): text, screen x and y, palette
 CAP_CLEAR = 0
 CAP_OVER = 1
 CAP_PRESS_A = 2
 CAP_PRESS_A_END = 3
-CAP_FLOOR = 4               ; the floors' names follow, one per floor
-cap_lo:  .lobytes txt_clear, txt_over, txt_press_a, txt_press_a, txt_floor1, txt_floor2, txt_floor3, txt_floor4
-cap_hi:  .hibytes txt_clear, txt_over, txt_press_a, txt_press_a, txt_floor1, txt_floor2, txt_floor3, txt_floor4
-cap_x:   .byte 104, 92, 100, 100, 92, 92, 92, 96
-cap_y:   .byte 96, 88, 112, 200, 64, 64, 64, 64
-cap_pal: .byte 3, 0, 3, 3, 3, 3, 3, 0
-.assert * - cap_pal = CAP_FLOOR + TIER_FLOORS, error, "a caption per floor"
+CAP_FLOOR = 4               ; the floors' names follow, one per floor of the spire
+.define CAPTIONS txt_clear, txt_over, txt_press_a, txt_press_a, txt_floor1, txt_floor2, txt_floor3, txt_floor4, txt_floor21, txt_floor22, txt_floor23, txt_floor24, txt_floor31, txt_floor32, txt_floor33, txt_floor34
+cap_lo:  .lobytes CAPTIONS
+cap_hi:  .hibytes CAPTIONS
+cap_x:   .byte 104, 92, 100, 100, 92, 92, 92, 96, 92, 92, 92, 96, 92, 92, 92, 96
+cap_y:   .byte 96, 88, 112, 200, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64
+cap_pal: .byte 3, 0, 3, 3, 3, 3, 3, 0, 3, 3, 3, 0, 3, 3, 3, 0
+.assert * - cap_pal = CAP_FLOOR + NUM_TIERS * TIER_FLOORS, error, "a caption per floor"
 txt_clear:    .byte "CLEAR!", TXT_END
 txt_over:     .byte "GAME OVER", TXT_END
 txt_press_a:  .byte "PRESS A", TXT_END
@@ -989,6 +956,14 @@ txt_floor1:   .byte "FLOOR 1-1", TXT_END
 txt_floor2:   .byte "FLOOR 1-2", TXT_END
 txt_floor3:   .byte "FLOOR 1-3", TXT_END
 txt_floor4:   .byte "BOSS 1-4", TXT_END
+txt_floor21:  .byte "FLOOR 2-1", TXT_END
+txt_floor22:  .byte "FLOOR 2-2", TXT_END
+txt_floor23:  .byte "FLOOR 2-3", TXT_END
+txt_floor24:  .byte "BOSS 2-4", TXT_END
+txt_floor31:  .byte "FLOOR 3-1", TXT_END
+txt_floor32:  .byte "FLOOR 3-2", TXT_END
+txt_floor33:  .byte "FLOOR 3-3", TXT_END
+txt_floor34:  .byte "BOSS 3-4", TXT_END
 txt_join:     .byte "P PRESS A", TXT_END
 txt_up:       .byte "UP", TXT_END
 hint_bob:     .byte 0, 1, 2, 1
@@ -997,24 +972,46 @@ card_palette:
     .byte $0F, $00, $10, $30, $0F, $06, $27, $38, $0F, $00, $10, $30, $0F, $00, $10, $30
     .byte $0F, $16, $0F, $30, $0F, $12, $0F, $30, $0F, $1A, $0F, $30, $0F, $27, $0F, $30
 
-;; The Cellars' floors, each in its own colours: the wall (bricks, moss, roots), stone
-;; (shadow, stone, top), wood and webs (dark, wood, light), treasure (dark, green, shine);
-;; then the four mages' colours. Colour 1 is the bricks' colour in every background palette.
-.macro cellar_look bricks, moss, roots, stone, stone_top
-    .byte $0F, bricks, moss, roots
+;; Each floor in its own colours: the wall (bricks, and the tier's own decoration in its
+;; two colours: moss and roots, books and gold, vines and moonlit leaves), stone (shadow,
+;; stone, top), wood and webs (dark, wood, light), treasure and portals (dark, green,
+;; shine); then the four mages' colours. Colour 1 is the bricks' colour in every background
+;; palette.
+.macro floor_colours bricks, deco, deco_light, stone, stone_top
+    .byte $0F, bricks, deco, deco_light
     .byte $0F, bricks, stone, stone_top
     .byte $0F, bricks, $17, $37
     .byte $0F, bricks, $2A, $30
     .byte $0F, $16, $0F, $30    ; player 1 red (also hearts, spiders, the troll)
     .byte $0F, $12, $0F, $30    ; player 2 blue
-    .byte $0F, $1A, $0F, $30    ; player 3 green (also emeralds)
+    .byte $0F, $1A, $0F, $30    ; player 3 green (also emeralds, snakes)
     .byte $0F, $27, $0F, $30    ; player 4 orange (also ducks, stars, embers, flames)
 .endmacro
-floor_look1: cellar_look $0C, $1B, $17, $00, $1A    ; the stairs: teal bricks, moss
-floor_look2: cellar_look $08, $19, $17, $00, $19    ; the spider cellar: olive, overgrown
-floor_look3: cellar_look $01, $0B, $07, $10, $2B    ; the deep cellar: blue, pale old stone
-floor_look4: cellar_look $0F, $06, $17, $00, $26    ; the troll's hall: black and ember red
-floor_pal_lo: .lobytes floor_look1, floor_look2, floor_look3, floor_look4
-floor_pal_hi: .hibytes floor_look1, floor_look2, floor_look3, floor_look4
+
+;; the Cellars: mossy stone and roots
+floor_look1: floor_colours $0C, $1B, $17, $00, $1A    ; the stairs: teal bricks, moss
+floor_look2: floor_colours $08, $19, $17, $00, $19    ; the spider cellar: olive, overgrown
+floor_look3: floor_colours $01, $0B, $07, $10, $2B    ; the deep cellar: blue, pale old stone
+floor_look4: floor_colours $0F, $06, $17, $00, $26    ; the troll's hall: black and ember red
+
+;; the Library: panelled walls with shelves of red and gold books and candles
+floor_look21: floor_colours $07, $16, $28, $00, $10  ; the reading room: brown, red books
+floor_look22: floor_colours $07, $12, $27, $00, $10  ; the hall of spears: blue bindings
+floor_look23: floor_colours $08, $14, $28, $00, $3D  ; the sparking stacks: olive, purple
+floor_look24: floor_colours $0F, $16, $28, $2D, $00  ; the Ink Goat's hall: black and red
+
+;; the Gardens: a dark wall under the moon with vines and moonlit leaves
+floor_look31: floor_colours $0B, $1A, $38, $18, $2A  ; the moon lawn: dark green, olive
+floor_look32: floor_colours $02, $19, $3C, $0C, $2C  ; the web walk: night blue, teal
+floor_look33: floor_colours $0C, $1A, $3A, $09, $1B  ; the sealed garden: deep teal
+floor_look34: floor_colours $0F, $09, $38, $0B, $2A  ; the Thorn Serpent's court: black
+
+;; each floor of the spire's colours, by tier * 4 + floor
+.define FLOOR_LOOKS floor_look1, floor_look2, floor_look3, floor_look4, floor_look21, floor_look22, floor_look23, floor_look24, floor_look31, floor_look32, floor_look33, floor_look34
+floor_pal_lo: .lobytes FLOOR_LOOKS
+floor_pal_hi: .hibytes FLOOR_LOOKS
 ;; what is left where a block breaks or an emerald goes
 floor_walls: .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL_HALL
+             .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL
+             .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL
+.assert * - floor_walls = NUM_TIERS * TIER_FLOORS, error, "a wall per floor"

@@ -10,7 +10,7 @@
 
 .importzp cmap_top, lvl_rows
 .import set_metatile, gem_collect, open_chest, light_brazier, mage_exits
-.import bolt_fire, game_over_check
+.import bolt_fire, game_over_check, portal_touch
 .importzp star_timer, floor_wall, door_open, door_row, door_col
 
 ; movement, in 1/256 pixel per frame (per frame for the accelerations)
@@ -101,13 +101,7 @@ cam_y:     .res 2           ; floor y of the top line of the view
     sta pl_safe_yh,x
     lda #PS_ALIVE
     sta pl_state,x
-    lda #0
-    sta pl_xf,x
-    sta pl_yf,x
-    sta pl_vx,x
-    sta pl_vxf,x
-    sta pl_vy,x
-    sta pl_vyf,x
+    jsr mage_still
     sta pl_anim,x
     sta pl_drop,x
     sta pl_charge,x
@@ -756,8 +750,24 @@ touch_tile:
 :   cmp #MTT_BRAZIER
     bne :+
     jmp light_brazier
+:   cmp #MTT_PORTAL
+    bne :+
+    jmp portal_touch
 :   rts
 .endproc
+
+;; Mage X stands still on its whole pixel: no fraction, no speed. A := 0; keeps X.
+.proc mage_still
+    lda #0
+    sta pl_xf,x
+    sta pl_yf,x
+    sta pl_vx,x
+    sta pl_vxf,x
+    sta pl_vy,x
+    sta pl_vyf,x
+    rts
+.endproc
+.export mage_still
 
 ;; Carry set when mage X stands in front of the open exit door: DOOR_REACH pixels of its box
 ;; or more are in the doorway, and its middle is level with the door. Keeps X.
@@ -909,12 +919,7 @@ middle:
     sta pl_vy,x
     rts
 placed:
-    lda #0
-    sta pl_vx,x
-    sta pl_vxf,x
-    sta pl_vy,x
-    sta pl_vyf,x
-    rts
+    jmp mage_still
 .endproc
 
 ;; Y := the living mage highest up other than X ($FF: none). Keeps X.

@@ -1,23 +1,30 @@
-; Objects: the enemies of the floor (ducks, spiders, the Cinder Troll), what comes out of
-; chests (the ember, emeralds, hearts, the wishing star), smoke and brazier flames; and the
-; mages' spells. Objects come to life from the floor's list as the view reaches their row
+; Objects: the enemies of the floor (ducks, spiders, the tiers' bosses; the Library's kinds
+; are in enemies.s), what comes out of chests (the ember, emeralds, hearts, the wishing
+; star), smoke and brazier flames; and the mages' spells. Objects come to life from the floor's list as the view reaches their row
 ; and are gone for good once the view leaves them behind.
 ;
 ; Positions are floor pixels like the mages' (x 0-255, y 16-bit), without fractions.
 
 .include "ember.inc"
 
-.importzp cam_y, floor_num, star_timer, jingle, door_row, door_col, gems, floor_wall
+.importzp cam_y, floor_id, star_timer, jingle, door_row, door_col, gems, floor_wall
 .import floor_objs_lo, floor_objs_hi, cam_row
 .import pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_vy, pl_vyf
 .import mage_hurt, gem_collect, open_door, set_metatile, blocks_side, cell_xy
+.import thrower_update, bubble_update, spear_update, burner_update
+.import goat_draw, bubble_draw, spearman_draw, spear_draw, burner_draw, snake_draw
 
 NUM_OBJ   = 10
 NUM_BOLTS = 8
 
 TROLL_HP  = 12
+INKGOAT_HP = 14
+THORN_HP  = 16
+SNAKE_HP  = 2
 SPIDER_HP = 2
 DUCK_HP   = 1
+GOAT_HP   = 2
+SPEARMAN_HP = 3
 SPIDER_DROP = 112           ; how far below its ceiling a spider drops at most, in pixels
 SPIDER_HANG = 24            ; frames it waits down there
 DUCK_REST = 150             ; frames a duck flies on before it swoops again
@@ -28,7 +35,8 @@ obj_kind:  .res NUM_OBJ     ; KIND_*
 obj_x:     .res NUM_OBJ
 obj_y:     .res NUM_OBJ
 obj_yh:    .res NUM_OBJ
-obj_ay:    .res NUM_OBJ     ; where it started (ducks return there, spiders hang from it)
+obj_ax:    .res NUM_OBJ     ; where it started (goats and trolls pace about it)
+obj_ay:    .res NUM_OBJ     ; (ducks return there, spiders hang from it)
 obj_ayh:   .res NUM_OBJ
 obj_state: .res NUM_OBJ
 obj_timer: .res NUM_OBJ
@@ -47,20 +55,24 @@ bolt_owner: .res NUM_BOLTS
 bolt_life:  .res NUM_BOLTS
 
 pl_sy:      .res NUM_PLAYERS ; screen y of each living mage this frame ($FF: none)
+shoot_list: .res NUM_OBJ     ; this frame's objects a spell can hit (on the screen)
+shoot_n:    .res 1          ; how many ($FF: not gathered yet this frame)
+shoot_i:    .res 1          ; the entry a spell looks at next
 spawn_keep_x: .res 1
 .export obj_kind, obj_hp, obj_state, bolt_kind
+.export obj_x, obj_y, obj_yh, obj_ax, obj_timer, obj_dir, obj_vx, obj_sy, obj_hurt, pl_sy
 
 .segment "ZEROPAGE"
 olist:      .res 2          ; the floor's object list: row, column, kind; bottom first
 olist_i:    .res 1          ; the next entry to bring to life
 draw_first: .res 1          ; the object drawn first this frame (turns, so that a full
                             ; sprite page leaves out a different one each frame)
-boss_hp:    .res 1          ; the Cinder Troll's hearts left (0: none on the floor)
+boss_hp:    .res 1          ; the floor's boss's hearts left (0: none on the floor)
 .exportzp boss_hp
 
 .segment "CODE2"
 
-;; Empties the objects and points at floor floor_num's list, past what lies below the view.
+;; Empties the objects and points at floor floor_id's list, past what lies below the view.
 .proc objects_init
     ldx #NUM_OBJ - 1
     lda #KIND_NONE
@@ -68,7 +80,7 @@ boss_hp:    .res 1          ; the Cinder Troll's hearts left (0: none on the flo
     dex
     bpl :-
     sta boss_hp
-    ldx floor_num
+    ldx floor_id
     lda floor_objs_lo,x
     sta olist
     lda floor_objs_hi,x
@@ -159,6 +171,7 @@ free:
     sta obj_kind,y
     lda t0
     sta obj_x,y
+    sta obj_ax,y
     lda t1
     sta obj_y,y
     sta obj_ay,y
@@ -175,8 +188,10 @@ free:
     ldx t3
     lda kind_hp,x
     sta obj_hp,y
-    cpx #KIND_TROLL         ; the troll stands on the floor below its cell
-    bne :+
+    lda kind_flags,x        ; a boss stands on the floor below its cell
+    and #KF_BOSS
+    beq :+
+    lda obj_hp,y
     sta boss_hp
     lda obj_y,y
     sec
@@ -385,23 +400,55 @@ each:
     beq done
     bne next
 hurt:
-    stx t7
-    tya
-    tax
-    jsr mage_hurt
-    txa
-    tay
-    ldx t7
+    jsr hurt_mage
+    sty t6
+    ldy obj_kind,x          ; a bubble or a spear is spent on the mage it hits
+    lda kind_flags,y
+    ldy t6
+    and #KF_FRAGILE
+    bne pop
 next:
     dey
     bpl each
 done:
+    rts
+pop:
+    lda #KIND_PUFF
+    sta obj_kind,x
+    lda #0
+    sta obj_timer,x
+    rts
+.endproc
+
+;; Any touch of object X hurts: every living mage touching it loses a heart.
+.proc touch_hurts
+    ldy #NUM_PLAYERS - 1
+:   jsr touches
+    bcc :+
+    jsr hurt_mage
+:   dey
+    bpl :--
+    rts
+.endproc
+
+;; mage Y loses a heart (keeps X, Y)
+.proc hurt_mage
+    stx t7
+    sty t6
+    ldx t6
+    jsr mage_hurt
+    ldy t6
+    ldx t7
     rts
 .endproc
 
 ;; Object X takes A points of damage: it flashes, or it goes up in smoke.
 .proc obj_damage
     sta t5
+    ldy obj_kind,x          ; fire goes out at a spell's touch
+    lda kind_flags,y
+    and #KF_FIRE
+    bne douse
     lda obj_hp,x
     sec
     sbc t5
@@ -410,9 +457,9 @@ done:
     sta obj_hp,x
     lda #16
     sta obj_hurt,x
-    lda obj_kind,x
-    cmp #KIND_TROLL
-    beq boss
+    lda kind_flags,y
+    and #KF_BOSS
+    bne boss
     play_sfx SFX_DAMAGE_ENEMY
     rts
 boss:
@@ -420,13 +467,20 @@ boss:
     sta boss_hp
     play_sfx SFX_BOSS_DAMAGE
     rts
+douse:
+    lda #KIND_PUFF
+    sta obj_kind,x
+    lda #0
+    sta obj_timer,x
+    play_sfx SFX_EXTINGUISH
+    rts
 dead:
-    lda obj_kind,x
-    cmp #KIND_TROLL
-    bne :+
+    lda kind_flags,y
+    and #KF_BOSS
+    beq :+
     lda #0
     sta boss_hp
-    lda obj_x,x             ; the troll lets the ember go
+    lda obj_x,x             ; the boss lets the ember go
     clc
     adc #8
     sta t0
@@ -690,20 +744,35 @@ offset:
     rts
 .endproc
 
-;; The Cinder Troll walks towards the mages, winds up, dashes across the hall until it hits
-;; a wall, and stands dazed for a moment. Hurt, it winds up quicker.
-.proc troll_update
-    jsr enemy_touch
+BOSS_TROLL   = 0            ; the bosses' rows in the boss tables
+BOSS_INKGOAT = 1
+BOSS_THORN   = 2
+BLOW_GAP     = 24           ; frames between a boss's shots
+
+;; The bosses walk towards the mages, wind up, dash across the hall until they hit a wall,
+;; and stand dazed for a moment; hurt, they walk less between dashes. The Ink Goat blows a
+;; volley of bubbles before each wind-up. (states: 0 walk, 1 wind up, 2 dash, 3 dazed,
+;; 4 blow)
+.proc boss_update
     lda obj_kind,x
-    cmp #KIND_TROLL
+    pha
+    jsr enemy_touch
+    pla
+    cmp obj_kind,x
     beq :+
     jmp object_done
-:   lda obj_state,x
+:   jsr boss_row
+    sty t4
+    lda obj_state,x
     beq walk
     cmp #1
     beq windup
     cmp #2
     beq dash
+    cmp #4
+    bne dazed_wait
+    jmp blow
+dazed_wait:
     ; 3: dazed
     dec obj_timer,x
     bne done
@@ -752,13 +821,21 @@ windup:
     jmp object_done
 walk:
     inc obj_timer,x
+    ldy t4
     lda obj_hp,x            ; hurt: shorter walks between dashes
-    cmp #TROLL_HP / 2 + 1
+    cmp boss_half,y
     lda #110
     bcs :+
     lda #60
 :   cmp obj_timer,x
     bcs step
+    lda boss_blow_time,y    ; a volley of bubbles first
+    beq wind
+    sta obj_timer,x
+    lda #4
+    sta obj_state,x
+    jmp object_done
+wind:
     lda #1
     sta obj_state,x
     lda #50
@@ -782,14 +859,69 @@ step:
     bcc face
     dec obj_x,x
 face:
+    jsr face_mage
+    jmp object_done
+blow:
+    ; a shot from the mouth every BLOW_GAP frames, then the wind-up
+    dec obj_timer,x
+    beq wind
+    lda obj_timer,x
+    cmp #BLOW_GAP / 2
+    bcc :+
+    jsr face_mage
+:   lda obj_timer,x
+    ldy #BLOW_GAP
+    jsr divides
+    bne :+
+    ldy t4
+    lda boss_shot_y,y
+    sta t1
+    lda boss_shot,y
+    jsr shoot
+:   jmp object_done
+.endproc
+
+;; Y := boss X's row in the boss tables
+.proc boss_row
+    ldy #BOSS_TROLL
+    lda obj_kind,x
+    cmp #KIND_TROLL
+    beq :+
+    ldy #BOSS_INKGOAT
+    cmp #KIND_INKGOAT
+    beq :+
+    ldy #BOSS_THORN
+:   rts
+.endproc
+
+;; Z set when A is a multiple of Y (A below 256; keeps X)
+.proc divides
+    sty t5
+:   cmp t5
+    bcc :+
+    sbc t5
+    bne :-
+:   cmp #0
+    rts
+.endproc
+
+;; Object X turns towards a living mage on the screen. Carry clear: there is one, and Y is
+;; that mage; carry set: none.
+.proc face_mage
     ldy #NUM_PLAYERS - 1
 :   lda pl_sy,y
     cmp #$FF
     bne :+
     dey
     bpl :-
-    jmp object_done
-:   lda pl_x,y
+    sec
+    rts
+:   ; fall into face_mage_y
+.endproc
+
+;; Object X turns towards mage Y. Carry clear.
+.proc face_mage_y
+    lda pl_x,y
     sec
     sbc #8
     cmp obj_x,x
@@ -797,8 +929,43 @@ face:
     bcs :+
     lda #$40
 :   sta obj_dir,x
-    jmp object_done
+    clc
+    rts
 .endproc
+
+;; Object X lets fly an object of kind A (a bubble, a spear) from its front, t1 pixels
+;; below its top, the way it faces, with the kind's sound. Keeps X.
+.proc shoot
+    sta t3
+    lda t1
+    clc
+    adc obj_y,x
+    sta t1
+    lda obj_yh,x
+    adc #0
+    sta t2
+    ldy obj_kind,x
+    lda kind_width,y        ; right: from its front edge; left: 16 pixels out
+    sec
+    sbc #8
+    ldy obj_dir,x
+    beq :+
+    lda #<-12
+:   clc
+    adc obj_x,x
+    sta t0
+    lda t3
+    jsr obj_spawn
+    bcs done
+    lda obj_dir,x
+    sta obj_dir,y
+    ldy t3
+    lda shot_sfx - KIND_BUBBLE,y
+    jsr sfx_play
+done:
+    rts
+.endproc
+.export face_mage, face_mage_y, shoot, touch_hurts, enemy_touch, object_done, obj_spawn, draw_obj_ms, walk_x
 
 ;; The ember rises out of its chest, then flies to the exit door and opens it.
 .proc ember_update
@@ -1022,8 +1189,21 @@ draw_one:
 .endproc
 
 ;; draws metasprite (A high, Y low) for object X at its place, palette in t3 (the facing
-;; bit is added)
+;; bit is added; after a hit it flashes into another palette)
 .proc draw_obj_ms
+    pha
+    lda obj_hurt,x          ; flashing after a hit
+    and #2
+    beq :+
+    lda t3
+    eor #3
+    sta t3
+:   pla
+    jmp draw_obj_steady
+.endproc
+
+;; the same without the flashing: the palette in t3 as it is
+.proc draw_obj_steady
     sta ptr0+1
     sty ptr0
     lda obj_x,x
@@ -1036,13 +1216,7 @@ draw_one:
     and #$40
     ora t3
     sta t3
-    lda obj_hurt,x          ; flashing after a hit
-    and #2
-    beq :+
-    lda t3
-    eor #3
-    sta t3
-:   jmp draw_metasprite
+    jmp draw_metasprite
 .endproc
 
 .proc duck_draw
@@ -1099,42 +1273,75 @@ body:
     jmp draw_obj_ms
 .endproc
 
-.proc troll_draw
-    lda obj_hp,x            ; badly hurt, it glows
-    cmp #TROLL_HP / 2 + 1
+;; a boss: its walk (two steps), wind-up (shaking), dash and blow pictures; badly hurt, it
+;; shows it in another palette
+;; A boss shows its own palette while it has more than half its strength and its hurt one
+;; after; after a hit it flashes between the two.
+.proc boss_draw
+    jsr boss_row
+    lda obj_hp,x
+    cmp boss_half,y
     lda #0
+    rol a                   ; 1: more than half left
+    sta t3
+    lda obj_hurt,x
+    lsr a
+    and #1
+    eor t3
+    lsr a
+    lda boss_pal,y
     bcs :+
-    lda #3
+    lda boss_pal_hurt,y
 :   sta t3
+    tya
+    asl a
+    asl a
+    asl a
+    asl a
+    sta t4                  ; the boss's row of pictures
     lda obj_state,x
     cmp #1
     beq windup
-    cmp #2
-    beq dash
-    lda obj_x,x
+    cmp #4
+    bne :+
+    lda #8                  ; blowing
+    bne pick
+:   cmp #2
+    bne :+
+    lda #6                  ; dashing
+    bne pick
+:   lda obj_x,x             ; walking (and dazed)
     and #8
-    beq :+
-    ldy #<ms_troll_walk1
-    lda #>ms_troll_walk1
-    jmp draw_obj_ms
-:   ldy #<ms_troll_walk2
-    lda #>ms_troll_walk2
-    jmp draw_obj_ms
+    lsr a
+    lsr a
+pick:
+    ora t4
+    tay
+    lda boss_ms+1,y
+    pha
+    lda boss_ms,y
+    tay
+    pla
+    jmp draw_obj_steady
 windup:
     lda frame_count         ; shakes while winding up
     and #2
     beq :+
     inc obj_x,x
+    txa                     ; drawing uses X
+    pha
     jsr :+
+    pla
+    tax
     dec obj_x,x
     rts
-:   ldy #<ms_troll_windup
-    lda #>ms_troll_windup
-    jmp draw_obj_ms
-dash:
-    ldy #<ms_troll_dash
-    lda #>ms_troll_dash
-    jmp draw_obj_ms
+:   ldy t4
+    lda boss_ms+4+1,y
+    pha
+    lda boss_ms+4,y
+    tay
+    pla
+    jmp draw_obj_steady
 .endproc
 
 .proc ember_draw
@@ -1299,6 +1506,8 @@ place:
 ;; Moves the spells: blocks break or crack, enemies are hit. A bolt ends at what it hits;
 ;; the charged spell goes through enemies and stone and burns webs away.
 .proc bolts_update
+    lda #$FF                ; the targets are gathered when a spell first needs them
+    sta shoot_n
     ldx #NUM_BOLTS - 1
 each:
     lda bolt_kind,x
@@ -1386,27 +1595,28 @@ enemies:
     lda bolt_yh,x
     sbc cam_y+1
     bne kill                ; out of the view
-    ldy #NUM_OBJ - 1
+    lda shoot_n
+    bpl :+
+    jsr gather_targets
+:   sta shoot_i
 obj:
-    lda obj_kind,y
-    cmp #KIND_DUCK
-    bcc obj_next
-    cmp #KIND_TROLL + 1
-    bcs obj_next
-    lda obj_hurt,y
-    bne obj_next
-    lda obj_sy,y
-    cmp #$F0
-    bcs obj_next
+    dec shoot_i
+    bmi next
+    ldy shoot_i
+    lda shoot_list,y
+    tay
+    lda obj_hurt,y          ; flashing from a hit: no further hits meanwhile
+    bne obj
     stx t6
     sty t7
     jsr bolt_hits
     ldx t6
     ldy t7
-    bcc obj_next
-    ; hit: one point for a bolt, two for the charged spell
-    stx t6
-    lda bolt_kind,x
+    bcc obj
+    ; hit: one point for a bolt, two for the charged spell; the targets are gathered
+    ; again for the next spell (this one may have destroyed or doused it)
+    lda #$FF
+    sta shoot_n
     tya
     tax
     ldy t6
@@ -1417,14 +1627,37 @@ obj:
     cmp #2
     beq next                ; the charged spell goes on
     jmp kill
-obj_next:
-    dey
-    bpl obj
 next:
     dex
     bmi :+
     jmp each
 :   rts
+
+;; this frame's spell targets into shoot_list: the objects on the screen whose kind a
+;; spell hits; returns their number in A (and shoot_n). Keeps X.
+gather_targets:
+    stx t6
+    lda #0
+    sta shoot_n
+    ldx #0                  ; listed from the first, looked at from the last
+:   ldy obj_kind,x
+    beq :+                  ; an empty slot
+    lda kind_flags,y
+    and #KF_SHOOT
+    beq :+
+    lda obj_sy,x
+    cmp #$F0
+    bcs :+
+    txa
+    ldy shoot_n
+    sta shoot_list,y
+    inc shoot_n
+:   inx
+    cpx #NUM_OBJ
+    bcc :--
+    ldx t6
+    lda shoot_n
+    rts
 
 ;; the wall behind a block that broke or a web that burnt (t3 row, t2 column)
 clear_block:
@@ -1549,25 +1782,82 @@ next:
 .export bolts_init, bolts_update, bolts_draw
 
 .segment "RODATA"
-;; per kind (KIND_*): the routines (address minus one, for RTS), health, and the box that
-;; touches (x, y offsets from the top-left, width, height)
+;; per kind (KIND_*): the routines (address minus one, for RTS), health, what it is
+;; (KF_*), its width in pixels, and the box that touches (x, y offsets from the top-left,
+;; width, height; a negative y reaches above the object's cell)
+KF_SHOOT   = $01            ; spells hit it
+KF_FRAGILE = $02            ; spent on the mage it hurts
+KF_BOSS    = $04            ; the floor's boss: stands on the floor, holds the ember
+KF_FIRE    = $08            ; a spell puts it out
 kind_update:
-    .word object_done - 1, duck_update - 1, spider_update - 1, troll_update - 1
+    .word object_done - 1, duck_update - 1, spider_update - 1, boss_update - 1
     .word ember_update - 1, item_update - 1, item_update - 1, item_update - 1
     .word puff_update - 1, flame_update - 1
+    .word thrower_update - 1, bubble_update - 1, thrower_update - 1, spear_update - 1
+    .word burner_update - 1, burner_update - 1, burner_update - 1, boss_update - 1
+    .word thrower_update - 1, boss_update - 1
 kind_draw:
-    .word no_draw - 1, duck_draw - 1, spider_draw - 1, troll_draw - 1
+    .word no_draw - 1, duck_draw - 1, spider_draw - 1, boss_draw - 1
     .word ember_draw - 1, item_draw - 1, item_draw - 1, item_draw - 1
     .word puff_draw - 1, flame_draw - 1
-kind_hp:  .byte 0, DUCK_HP, SPIDER_HP, TROLL_HP, 0, 0, 0, 0, 0, 0
-box_x:    .byte 0, 2, 2, 4, 0, 0, 0, 0, 0, 0
-box_y:    .byte 0, 4, 2, 4, 0, 0, 0, 0, 0, 0
-box_w:    .byte 1, 12, 12, 24, 16, 8, 8, 8, 1, 1
-box_h:    .byte 1, 10, 12, 28, 16, 8, 8, 8, 1, 1
+    .word goat_draw - 1, bubble_draw - 1, spearman_draw - 1, spear_draw - 1
+    .word burner_draw - 1, burner_draw - 1, burner_draw - 1, boss_draw - 1
+    .word snake_draw - 1, boss_draw - 1
+;          none duck     spider     troll    ember gem heart star puff flame
+;          goat bubble spearman spear jet torch spark inkgoat
+;          snake thorn
+kind_hp:   .byte 0, DUCK_HP, SPIDER_HP, TROLL_HP, 0, 0, 0, 0, 0, 0
+           .byte GOAT_HP, 1, SPEARMAN_HP, 1, 1, 1, 1, INKGOAT_HP
+           .byte SNAKE_HP, THORN_HP
+kind_flags: .byte 0, KF_SHOOT, KF_SHOOT, KF_SHOOT | KF_BOSS, 0, 0, 0, 0, 0, 0
+           .byte KF_SHOOT, KF_SHOOT | KF_FRAGILE, KF_SHOOT, KF_FRAGILE
+           .byte KF_SHOOT | KF_FIRE, KF_SHOOT | KF_FIRE, 0, KF_SHOOT | KF_BOSS
+           .byte KF_SHOOT, KF_SHOOT | KF_BOSS
+kind_width: .byte 16, 16, 16, 32, 16, 8, 8, 8, 16, 16
+           .byte 16, 16, 16, 16, 16, 16, 16, 32
+           .byte 16, 32
+box_x:     .byte 0, 2, 2, 4, 0, 0, 0, 0, 0, 0
+           .byte 2, 2, 3, 0, 3, 4, 3, 4
+           .byte 2, 4
+box_y:     .byte 0, 4, 2, 4, 0, 0, 0, 0, 0, 0
+           .byte 2, 2, 2, 3, <-16, <-6, 3, 4
+           .byte 6, 2
+box_w:     .byte 1, 12, 12, 24, 16, 8, 8, 8, 1, 1
+           .byte 12, 12, 10, 16, 10, 8, 10, 24
+           .byte 12, 24
+box_h:     .byte 1, 10, 12, 28, 16, 8, 8, 8, 1, 1
+           .byte 12, 12, 13, 2, 32, 14, 10, 26
+           .byte 9, 28
+.assert box_h - box_w = KIND_COUNT, error, "a kind is missing from the kind tables"
+
+;; the bosses (BOSS_*): health below which they hurry, their palettes, how long the volley
+;; of shots before a wind-up lasts, what they shoot and from how far below their top, and
+;; their pictures: walk, walk, wind-up, dash, blow
+;;               troll                   Ink Goat                Thorn Serpent
+boss_half:      .byte TROLL_HP / 2 + 1,  INKGOAT_HP / 2 + 1,     THORN_HP / 2 + 1
+boss_pal:       .byte 0,                 1,                      2
+boss_pal_hurt:  .byte 3,                 0,                      3
+boss_blow_time: .byte 0,                 3 * BLOW_GAP + 1,       2 * BLOW_GAP + 1
+boss_shot:      .byte 0,                 KIND_BUBBLE,            KIND_SPEAR
+boss_shot_y:    .byte 0,                 8,                      22
+boss_ms:
+    .addr ms_troll_walk1, ms_troll_walk2, ms_troll_windup, ms_troll_dash, ms_troll_walk1
+    .addr 0, 0, 0
+    .addr ms_inkgoat, ms_inkgoat, ms_inkgoat_charge, ms_inkgoat_charge, ms_inkgoat
+    .addr 0, 0, 0
+    .addr ms_thorn, ms_thorn, ms_thorn_charge, ms_thorn_charge, ms_thorn_charge
+    .addr 0, 0, 0
+
+;; the sound of what a kind lets fly (bubble, -, spear)
+shot_sfx: .byte SFX_GOAT_BUBBLE, 0, SFX_TROLL_SPEAR
 
 ;; the floor map's object kinds (ENT_*) as object kinds; 0: not an object
 ent_kind: .byte 0, KIND_DUCK, KIND_SPIDER, KIND_TROLL
+          .byte KIND_GOAT, KIND_SPEARMAN, KIND_JET, KIND_TORCH, KIND_SPARK, KIND_INKGOAT
+          .byte KIND_SNAKE, KIND_THORN
 .assert ENT_START = 0 && ENT_DUCK = 1 && ENT_SPIDER = 2 && ENT_TROLL = 3, error, "ent_kind is out of step"
+.assert ENT_GOAT = 4 && ENT_INKGOAT = 9, error, "ent_kind is out of step"
+.assert ENT_SNAKE = 10 && ENT_THORN = 11, error, "ent_kind is out of step"
 
 item_pal:  .byte 2, 0, 3    ; emerald, heart, star
 item_tile: .byte TILE_GEM, TILE_HEART, TILE_WISHSTAR

@@ -122,33 +122,8 @@ torches:
 
     ; "PRESS A TO JOIN" and the buttons
     lda #<title_texts
-    sta ptr0
-    lda #>title_texts
-    sta ptr0+1
-texts:
-    ldy #0
-    lda (ptr0),y
-    beq texts_done
-    pha
-    iny
-    lda (ptr0),y
-    tax
-    lda ptr0                ; the text follows its address
-    clc
-    adc #2
-    sta ptr0
-    bcc :+
-    inc ptr0+1
-:   pla
-    jsr draw_text
-    tya                     ; past the text and its end mark
-    sec
-    adc ptr0
-    sta ptr0
-    bcc texts
-    inc ptr0+1
-    bne texts
-texts_done:
+    ldy #>title_texts
+    jsr draw_texts
 
     lda #<title_attributes
     sta ptr0
@@ -194,7 +169,7 @@ edge:
     sta scroll_y
     lda #252                ; four pixels right: the name sits in the middle
     sta scroll_x
-    lda #CTRL_NMI | CTRL_BG_1000 | CTRL_SPR_1000
+    lda #CTRL_NMI | CTRL_SPR_1000
     sta ppu_ctrl
     jsr mage_init_all
     lda #0

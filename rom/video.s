@@ -258,6 +258,38 @@ done:
     rts
 .endproc
 
+;; Writes the list of texts at A (low), Y (high): for each its video address (high, low)
+;; and the text up to TXT_END; a zero ends the list (picture off).
+.proc draw_texts
+    sta ptr0
+    sty ptr0+1
+each:
+    ldy #0
+    lda (ptr0),y
+    beq done
+    pha
+    iny
+    lda (ptr0),y
+    tax
+    lda ptr0                ; the text follows its address
+    clc
+    adc #2
+    sta ptr0
+    bcc :+
+    inc ptr0+1
+:   pla
+    jsr draw_text
+    tya                     ; past the text and its end mark
+    sec
+    adc ptr0
+    sta ptr0
+    bcc each
+    inc ptr0+1
+    bne each
+done:
+    rts
+.endproc
+
 ;; Writes the 64 attribute bytes at ptr0 into the attribute table of the nametable whose
 ;; high address byte is in A ($20 or $28) (picture off).
 .proc fill_attributes

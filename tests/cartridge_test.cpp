@@ -274,7 +274,7 @@ TEST(GameRules, TitleLeaveWithBAndCountdownForFour) {
 
 TEST(GameRules, LatecomerJoinsAtTheFloorStart) {
     Cartridge cart;
-    replay(cart, "tier1_solo", "floor1");
+    replay(cart, "spire_solo", "floor1");
     ASSERT_EQ(cart.ram("game_state"), 2);
     EXPECT_EQ(cart.ram("pl_state", 2), PS_NONE);
     // while they can join, the free players see "2P PRESS A" (3P, 4P) in their own colours
@@ -324,14 +324,16 @@ TEST(GameRules, GhostsComeBackWhenATeammateTouchesThem) {
     EXPECT_EQ(cart.ram("pl_hearts", 1), 1);
 }
 
-TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheTier) {
+TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheSpire) {
     // the whole solo run, frame by frame, watching what the floors do
     vektest::Recording rec;
-    ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/tier1_solo.txt"));
+    ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/spire_solo.txt"));
     Cartridge cart;
     int highestPitch = 0, pickups = 0, lastGems = 0, webFrames = 0, webSounds = 0, lastHp = 0;
-    bool starShone = false, musicPaused = false, braziers = false, bossHit = false;
-    std::map<int, int> floorMusic;  // floor -> track heard while climbing it
+    bool starShone = false, musicPaused = false, braziers = false;
+    std::map<int, int> floorMusic;  // floor of the spire (tier * 4 + floor) -> track heard on it
+    std::map<int, int> bossHits;    // tier -> hits its boss took with effect 28
+    std::map<int, bool> bossBeaten; // tier -> its boss beaten, the ember let go
     for (int f = 0; f <= rec.endFrame; f++) {
         auto it = rec.changes.find(f);
         if (it != rec.changes.end())
@@ -353,10 +355,12 @@ TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheTier) {
         starShone |= cart.ram("star_timer") > 0;
         musicPaused |= (cart.ram("snd_flags") & 2) != 0;
         braziers |= cart.ram("ckpt_row") != 0xFF && cart.ram("game_state") == 2;
-        int hp = cart.ram("boss_hp");
-        if (hp > 0 && hp < lastHp) bossHit = bossHit || voiceHas(cart, 28);
+        int hp = cart.ram("boss_hp"), tier = cart.ram("tier");
+        if (hp < lastHp && voiceHas(cart, 28)) bossHits[tier]++;
+        if (hp == 0 && lastHp > 0)
+            for (int i = 0; i < 10; i++) bossBeaten[tier] = bossBeaten[tier] || cart.ram("obj_kind", i) == 4;
         lastHp = hp;
-        if (cart.ram("game_state") == 2) floorMusic[cart.ram("floor_num")] = cart.ram("snd_track");
+        if (cart.ram("game_state") == 2) floorMusic[tier * 4 + cart.ram("floor_num")] = cart.ram("snd_track");
     }
     EXPECT_GE(pickups, 20);
     EXPECT_GE(highestPitch, 2) << "emeralds in a row: each pickup a step higher";
@@ -365,16 +369,19 @@ TEST(GameRules, TheSoloClimbMeetsEveryPartOfTheTier) {
     EXPECT_TRUE(starShone) << "the wishing star";
     EXPECT_TRUE(musicPaused) << "the music rests while the star's jingle plays";
     EXPECT_TRUE(braziers) << "a brazier was lit";
-    EXPECT_TRUE(bossHit) << "hitting the troll plays effect 28";
-    EXPECT_EQ(floorMusic[0], 8);
-    EXPECT_EQ(floorMusic[1], 8);
-    EXPECT_EQ(floorMusic[2], 8);
-    EXPECT_EQ(floorMusic[3], 7) << "the boss floor plays the boss music";
+    // the Cellars march, the Library is heroic, the Gardens dreamy; boss floors play the boss
+    // music
+    const int music[12] = {8, 8, 8, 7, 1, 1, 1, 7, 3, 3, 3, 7};
+    for (int floor = 0; floor < 12; floor++) EXPECT_EQ(floorMusic[floor], music[floor]) << "floor " << floor;
+    for (int tier = 0; tier < 3; tier++) {
+        EXPECT_GE(bossHits[tier], 6) << "tier " << tier + 1 << "'s boss takes its hits with effect 28";
+        EXPECT_TRUE(bossBeaten[tier]) << "tier " << tier + 1 << "'s boss lets the ember go";
+    }
 }
 
 TEST(GameRules, HeldBChargesTheStrongSpell) {
     Cartridge cart;
-    replay(cart, "tier1_solo", "floor1");
+    replay(cart, "spire_solo", "floor1");
     cart.hold(0, 2);  // B
     cart.run(2);
     EXPECT_TRUE(voiceHas(cart, 4)) << "B casts a bolt at once";
@@ -395,7 +402,7 @@ TEST(GameRules, HeldBChargesTheStrongSpell) {
 TEST(GameRules, SpellsBreakCrackedStoneAndTheEmberOpensTheDoor) {
     Cartridge cart;
     // floor 2's chest room is walled off by cracked stone (row 4, column 10)
-    replay(cart, "tier1_solo", "chest2");
+    replay(cart, "spire_solo", "chest2");
     ASSERT_EQ(cart.ram("floor_num"), 1);
     const int slot = (4 % 32) * 16 + 10;
     EXPECT_EQ(cart.nes->cpu->ram[(cart.addr("cmap") + slot) & 0x7FF], 0) << "the bolt left the wall behind";
@@ -408,11 +415,178 @@ TEST(GameRules, SpellsBreakCrackedStoneAndTheEmberOpensTheDoor) {
     EXPECT_NE(door, 0);
 }
 
+// ---------------------------------------------------------------------------
+// The Library's enemies and hazards, on its first floor: shots and fire set in the floor's
+// object slots beside the mage, as the goats, trolls and jets there make them
+
+const int B = 2;
+const int KIND_PUFF = 8, KIND_BUBBLE = 11, KIND_SPEAR = 13, KIND_JET = 14, KIND_TORCH = 15, KIND_SPARK = 16;
+const int KIND_SNAKE = 18;
+
+// the start of a floor of the solo run (the Library's first unless told), with helpers
+// to set objects about the mage
+struct FloorStart {
+    Cartridge cart;
+    explicit FloorStart(const char* mark = "t2floor1") {
+        replay(cart, "spire_solo", mark);
+        EXPECT_EQ(cart.ram("game_state"), 2);
+    }
+    void poke(const std::string& label, int index, int value) {
+        cart.nes->cpu->ram[(cart.addr(label) + index) & 0x7FF] = (unsigned char)value;
+    }
+    int find(int kind) {
+        for (int i = 0; i < 10; i++)
+            if (cart.ram("obj_kind", i) == kind) return i;
+        return -1;
+    }
+    // an object of `kind` in a free slot, dx pixels across from mage 1 and dy down, moving
+    // right (or left), returned as its slot
+    int place(int kind, int dx, int dy, bool right) {
+        int slot = find(0);
+        EXPECT_GE(slot, 0);
+        int y = (cart.ram("pl_y") | cart.ram("pl_yh") << 8) + dy;
+        poke("obj_kind", slot, kind);
+        poke("obj_x", slot, cart.ram("pl_x") + dx);
+        poke("obj_y", slot, y & 0xFF);
+        poke("obj_yh", slot, y >> 8);
+        poke("obj_ax", slot, cart.ram("pl_x") + dx);
+        for (const char* zero : {"obj_state", "obj_timer", "obj_hurt", "obj_vx"}) poke(zero, slot, 0);
+        poke("obj_hp", slot, 1);
+        poke("obj_dir", slot, right ? 0 : 0x40);
+        return slot;
+    }
+    // runs until the mage's blinking after a hit is over
+    void recover() {
+        for (int i = 0; i < 300 && cart.ram("pl_blink") != 0; i++) cart.run();
+    }
+    int hearts() { return cart.ram("pl_hearts"); }
+};
+
+TEST(LibraryRules, ABubbleHurtsOnTouchAndASpellPopsIt) {
+    FloorStart lib;
+    int hearts = lib.hearts();
+    // drifting at the mage: a heart lost, the bubble spent
+    int slot = lib.place(KIND_BUBBLE, -28, 0, true);
+    lib.cart.run(60);
+    EXPECT_EQ(lib.hearts(), hearts - 1);
+    EXPECT_NE(lib.cart.ram("obj_kind", slot), KIND_BUBBLE);
+    lib.recover();
+    // a bolt the mage casts towards it pops it before it arrives
+    hearts = lib.hearts();
+    lib.cart.tap(0, LEFT, 1);
+    slot = lib.place(KIND_BUBBLE, -56, 0, true);
+    lib.cart.tap(0, B, 2);
+    lib.cart.run(20);
+    EXPECT_EQ(lib.cart.ram("obj_kind", slot), KIND_PUFF) << "popped";
+    lib.cart.run(60);
+    EXPECT_EQ(lib.hearts(), hearts);
+}
+
+TEST(LibraryRules, ASpearHitsAStandingMageAndMissesAJumpingOne) {
+    FloorStart lib;
+    int hearts = lib.hearts();
+    int slot = lib.place(KIND_SPEAR, -64, 5, true);
+    lib.cart.run(30);
+    EXPECT_EQ(lib.hearts(), hearts - 1) << "standing in its line";
+    EXPECT_NE(lib.cart.ram("obj_kind", slot), KIND_SPEAR) << "spent on the mage";
+    lib.recover();
+    // the same throw, jumped: it flies on underneath and on to the wall
+    hearts = lib.hearts();
+    int from = lib.cart.ram("pl_x") - 64;
+    slot = lib.place(KIND_SPEAR, -64, 5, true);
+    lib.cart.run(8);
+    lib.cart.hold(0, A);
+    int furthest = 0;
+    for (int i = 0; i < 40 && lib.cart.ram("obj_kind", slot) == KIND_SPEAR; i++) {
+        lib.cart.run();
+        furthest = std::max(furthest, lib.cart.ram("obj_x", slot));
+    }
+    lib.cart.release(0);
+    lib.cart.run(30);
+    EXPECT_EQ(lib.hearts(), hearts) << "jumped over";
+    EXPECT_GT(furthest, lib.cart.ram("pl_x") + 16) << "past the mage (thrown from " << from << ")";
+}
+
+TEST(LibraryRules, FireBurnsOnItsRhythmAndASpellPutsOutJetsAndTorches) {
+    // each burner set where the mage stands: harmless while it rests, burning when it
+    // burns (a spark crackles as it switches on); then one bolt from a step away
+    struct Case {
+        int kind, sound;
+        bool putOut;
+    } cases[] = {{KIND_JET, 0, true}, {KIND_TORCH, 0, true}, {KIND_SPARK, 30, false}};
+    for (const Case& c : cases) {
+        FloorStart lib;
+        int hearts = lib.hearts();
+        int slot = lib.place(c.kind, 0, 0, true);
+        lib.cart.run(2);
+        EXPECT_EQ(lib.hearts(), hearts) << c.kind << ": resting";
+        for (int i = 0; i < 400 && lib.cart.ram("obj_state", slot) != 2; i++) lib.cart.run();
+        if (c.sound) {
+            EXPECT_TRUE(voiceHas(lib.cart, c.sound)) << c.kind << ": switching on with effect " << c.sound;
+        }
+        lib.cart.run(2);
+        EXPECT_EQ(lib.hearts(), hearts - 1) << c.kind << ": in the flame";
+        lib.poke("pl_x", 0, lib.cart.ram("obj_x", slot) + 48);
+        lib.recover();
+        lib.cart.tap(0, LEFT, 1);
+        lib.cart.tap(0, B, 2);
+        lib.cart.run(12);
+        EXPECT_EQ(voiceHas(lib.cart, 13), c.putOut) << c.kind << ": put out with effect 13";
+        EXPECT_EQ(lib.cart.ram("obj_kind", slot) != c.kind, c.putOut) << c.kind;
+    }
+}
+
+TEST(GardenRules, UpInAPortalTakesAMageToTheLinkedOneAndBack) {
+    // the moon lawn's start: a portal on the start level (column 1), its partner in the
+    // sealed cellar two rows down (column 2)
+    Cartridge cart;
+    replay(cart, "spire_solo", "t3floor1");
+    ASSERT_EQ(cart.ram("tier"), 2);
+    auto y = [&] { return cart.ram("pl_y") | cart.ram("pl_yh") << 8; };
+    const int start = y();
+    cart.nes->cpu->ram[cart.addr("pl_x") & 0x7FF] = 64;  // away from it: Up does nothing
+    cart.run(2);
+    cart.tap(0, UP);
+    EXPECT_EQ(y(), start);
+    cart.nes->cpu->ram[cart.addr("pl_x") & 0x7FF] = 20;
+    cart.run(2);
+    cart.tap(0, UP);
+    EXPECT_EQ(y(), start + 32) << "in the cellar";
+    EXPECT_EQ(cart.ram("pl_x"), 32);
+    EXPECT_TRUE(voiceHas(cart, 29)) << "effect 29";
+    cart.run(20);
+    EXPECT_EQ(y(), start + 32) << "standing there";
+    cart.tap(0, UP);
+    EXPECT_EQ(y(), start) << "and back";
+    EXPECT_EQ(cart.ram("pl_x"), 16);
+}
+
+TEST(GardenRules, ASnakeRearsUpThenLungesAtAMageOnItsLevel) {
+    struct Case {
+        int dy;  // the snake's place below the mage
+        bool lunges;
+    } cases[] = {{0, true}, {48, false}};
+    for (const Case& c : cases) {
+        FloorStart garden("t3floor1");
+        int hearts = garden.hearts();
+        int slot = garden.place(KIND_SNAKE, -40, c.dy, true);
+        bool rose = false, lunged = false;
+        for (int i = 0; i < 200 && garden.hearts() == hearts; i++) {
+            garden.cart.run();
+            rose |= garden.cart.ram("obj_state", slot) == 1;
+            lunged |= garden.cart.ram("obj_state", slot) == 2 && voiceHas(garden.cart, 31);
+        }
+        EXPECT_EQ(rose, c.lunges) << "rearing first, " << c.dy << " pixels below";
+        EXPECT_EQ(lunged, c.lunges) << "lunging with effect 31, " << c.dy << " pixels below";
+        EXPECT_EQ(garden.hearts(), c.lunges ? hearts - 1 : hearts) << c.dy << " pixels below";
+    }
+}
+
 TEST(GameRules, ASwoopingDuckComesDownIntoTheBolts) {
     // a duck 80 pixels over a mage and 40 to its right swoops at it; the mage faces it and
     // casts bolts, which fly at its head's height, as a player does
     Cartridge cart;
-    replay(cart, "tier1_solo", "floor1");
+    replay(cart, "spire_solo", "floor1");
     int slot = 0;
     while (slot < 10 && cart.ram("obj_kind", slot) != 0) slot++;
     ASSERT_LT(slot, 10);
@@ -461,7 +635,7 @@ TEST(GameRules, UpTakesAMageOverlappingTheOpenDoorwayThroughIt) {
     } cases[] = {{-10, true}, {10, true}, {-11, false}, {11, false}, {0, true}};
     for (const Case& c : cases) {
         Cartridge cart;
-        replay(cart, "tier1_solo", "chest1");
+        replay(cart, "spire_solo", "chest1");
         cart.run(150);  // the ember flies to the door and opens it
         ASSERT_EQ(cart.ram("door_open"), 1);
         const int doorX = cart.ram("door_col") * 16;
@@ -515,7 +689,8 @@ TEST_P(RecordedRun, KeepsTheFrameBudgetAndTheSpriteLimit) {
     std::string name = GetParam();
     ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/" + name + ".txt"));
     Cartridge cart;
-    int worstFrame = 0, crowdedLines = 0, stillLines = 0, mostOnALine = 0, statusMost = 0;
+    int worstFrame = 0, lastGems = 0, crowdedLines = 0, stillLines = 0, mostOnALine = 0, statusMost = 0;
+    std::map<int, int> tierWorstWork;  // tier -> the main loop's longest frame in it
     SpriteLines before(cart.nes->ppu->oam);
     for (int f = 0; f <= rec.endFrame; f++) {
         auto it = rec.changes.find(f);
@@ -527,6 +702,8 @@ TEST_P(RecordedRun, KeepsTheFrameBudgetAndTheSpriteLimit) {
             ASSERT_TRUE(marker) << name << ": frame " << f << " ran out of budget";
         }
         if (cart.worstWork > worstBefore) worstFrame = f;
+        int& tierWorst = tierWorstWork[cart.ram("tier")];
+        tierWorst = std::max(tierWorst, cart.lastWork);
         SpriteLines now(cart.nes->ppu->oam);
         // not at power-on (sprite memory is all zeros), nor while the picture is off
         bool shown = f > TITLE_SETTLED && cart.ram("nmi_busy") == 0 && cart.ram("ppu_mask") != 0;
@@ -550,19 +727,42 @@ TEST_P(RecordedRun, KeepsTheFrameBudgetAndTheSpriteLimit) {
             ASSERT_LE(status, 8) << name << ": the status display alone at frame " << f;
         }
         auto mark = rec.marks.find(f + 1);
-        if (mark != rec.marks.end())
-            vektest::savePicture(vektest::shotPath(name + "-" + mark->second + ".png"), cart.picture());
+        if (mark == rec.marks.end()) continue;
+        vektest::savePicture(vektest::shotPath(name + "-" + mark->second + ".png"), cart.picture());
+        // the end of every floor ("clearN" in the Cellars, "tTclearN" in tier T): the
+        // floor and tier it was, every mage through the door with hearts, emeralds kept
+        int tier = 0, floor = 0;
+        if (sscanf(mark->second.c_str(), "clear%d", &floor) != 1 &&
+            sscanf(mark->second.c_str(), "t%dclear%d", &tier, &floor) == 2)
+            tier--;
+        if (floor == 0) continue;
+        EXPECT_EQ(cart.ram("game_state"), 3) << mark->second;
+        EXPECT_EQ(cart.ram("tier"), tier) << mark->second;
+        EXPECT_EQ(cart.ram("floor_num"), floor - 1) << mark->second;
+        for (int p = 0; p < 4; p++)
+            if (cart.ram("pl_state", p) != PS_NONE) {
+                EXPECT_EQ(cart.ram("pl_state", p), 3) << mark->second << ": mage " << p + 1 << " went through";
+                EXPECT_GE(cart.ram("pl_hearts", p), 1) << mark->second;
+            }
+        int gems = cart.ram("gems", 2) * 100 + cart.ram("gems", 1) * 10 + cart.ram("gems");
+        if (floor < 4) {
+            EXPECT_GT(gems, lastGems) << mark->second << ": emeralds picked up on the floor";
+        }
+        EXPECT_GE(gems, lastGems) << mark->second << ": emeralds kept";
+        lastGems = gems;
     }
     EXPECT_EQ(cart.ram("lag_count"), 0) << "the main loop missed a vertical blank";
     EXPECT_LE(cart.worstWork, MAIN_LOOP_LIMIT) << "at frame " << worstFrame;
     EXPECT_GE(statusMost, 4) << "the status display was seen";
     printf("%s: %d frames, the main loop's longest frame took %d cycles (frame %d), of %d before the NMI\n",
            name.c_str(), rec.endFrame + 1, cart.worstWork, worstFrame, MAIN_LOOP_LIMIT);
+    for (auto& t : tierWorstWork) printf("%s: tier %d's longest frame: %d cycles\n", name.c_str(), t.first + 1, t.second);
     printf("%s: at most %d sprites on a line (status display alone: %d); %d lines of more than 8, %d of them "
            "standing still from one frame to the next\n",
            name.c_str(), mostOnALine, statusMost, crowdedLines, stillLines);
 }
 
-INSTANTIATE_TEST_SUITE_P(Game, RecordedRun, ::testing::Values("tier1_solo", "tier1_four", "floor1_four", "game_over"));
+INSTANTIATE_TEST_SUITE_P(Game, RecordedRun,
+                         ::testing::Values("spire_solo", "spire_four", "floor1_four", "game_over", "tier2_over"));
 
 }  // namespace

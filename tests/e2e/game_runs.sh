@@ -38,7 +38,8 @@ play() {
     while read -r name frame; do
         shots+=(--shot "$frame:shots/$run-$name.png")
     done < <(awk '$1 == "#" && $3 == "at" && $4 == "frame" && $2 != "end" { print $2, $5 }' "$script")
-    "$RUNNER" --frames "$frames" --input "$script" --dump-ram ram.bin --cycles "${shots[@]}" >"$run.out" 2>"$run.err"
+    "$RUNNER" --frames "$frames" --input "$script" --dump-ram ram.bin --cycles --sound-log "$run.sound" \
+        "${shots[@]}" >"$run.out" 2>"$run.err"
     expect_eq "$run: runner exits 0" "$?" 0
     # the power-on frame polls vertical blank with the NMI off; every later frame has a marker
     expect_eq "$run: only the power-on frame ends by budget" \
@@ -50,26 +51,48 @@ play() {
     if [ "$vblank" -le 2273 ]; then pass "$run: vertical-blank work at most $vblank cycles"; else fail "$run: vertical-blank work $vblank cycles"; fi
 }
 
-# one player climbs the tier and beats the Cinder Troll
-if play tier1_solo; then
-    expect_eq "tier1_solo: the card after the tier's boss" "$(ram game_state)" 5
-    expect_eq "tier1_solo: past the boss floor" "$(ram floor_num)" 4
-    expect_eq "tier1_solo: the troll is beaten" "$(ram boss_hp)" 0
-    expect_eq "tier1_solo: the mage went through the last door" "$(ram pl_state 0)" 3
+# heard RUN ENTRY A: the run's sound log holds a call of ENTRY (e.g. 9232) with that A (hex)
+heard() {
+    grep -q "^frame [0-9]* \\\$$2 A=\\\$$3 " "$1.sound"
+}
+# expect_heard RUN WHAT ENTRY A...: each A value reached the driver through ENTRY
+expect_heard() {
+    local run=$1 what=$2 entry=$3 a
+    shift 3
+    for a in "$@"; do
+        if heard "$run" "$entry" "$a"; then pass "$run: $what \$$a heard"; else fail "$run: $what \$$a never heard"; fi
+    done
+}
+
+# one player climbs the Cellars, the Library and the Gardens and beats every boss
+if play spire_solo; then
+    expect_eq "spire_solo: the card after the last boss" "$(ram game_state)" 5
+    expect_eq "spire_solo: the Gardens" "$(ram tier)" 2
+    expect_eq "spire_solo: past the boss floor" "$(ram floor_num)" 4
+    expect_eq "spire_solo: the Thorn Serpent is beaten" "$(ram boss_hp)" 0
+    expect_eq "spire_solo: the mage went through the last door" "$(ram pl_state 0)" 3
     hearts=$(ram pl_hearts 0)
-    if [ "$hearts" -ge 1 ]; then pass "tier1_solo: hearts left ($hearts)"; else fail "tier1_solo: no hearts left"; fi
+    if [ "$hearts" -ge 1 ]; then pass "spire_solo: hearts left ($hearts)"; else fail "spire_solo: no hearts left"; fi
     gems=$(( $(ram gems 2) * 100 + $(ram gems 1) * 10 + $(ram gems 0) ))
-    if [ "$gems" -ge 20 ]; then pass "tier1_solo: emeralds ($gems)"; else fail "tier1_solo: only $gems emeralds"; fi
-    expect_eq "tier1_solo: the mysterious music plays" "$(ram snd_track)" 0
+    if [ "$gems" -ge 40 ]; then pass "spire_solo: emeralds ($gems)"; else fail "spire_solo: only $gems emeralds"; fi
+    expect_eq "spire_solo: the mysterious music plays" "$(ram snd_track)" 0
+    # the title, the cards, the Cellars' march, the Library's heroic music, the Gardens'
+    # dreamy music, fanfare, boss
+    expect_heard spire_solo "track" 91C9 05 00 08 01 03 06 07
+    # boss hit, dash, wind-up; the Library's fire put out, bubbles, spears, sparks; the
+    # Gardens' portals and snakes
+    expect_heard spire_solo "effect" 9232 1C 0E 20 0D 12 13 1E 1D 1F
 fi
 
-# four players climb the whole tier together
-if play tier1_four; then
-    expect_eq "tier1_four: the card after the tier's boss" "$(ram game_state)" 5
-    expect_eq "tier1_four: the troll is beaten" "$(ram boss_hp)" 0
+# four players climb the three tiers together
+if play spire_four; then
+    expect_eq "spire_four: the card after the last boss" "$(ram game_state)" 5
+    expect_eq "spire_four: the Gardens" "$(ram tier)" 2
+    expect_eq "spire_four: the Thorn Serpent is beaten" "$(ram boss_hp)" 0
     for p in 0 1 2 3; do
-        expect_eq "tier1_four: mage $((p + 1)) went through the last door" "$(ram pl_state $p)" 3
+        expect_eq "spire_four: mage $((p + 1)) went through the last door" "$(ram pl_state $p)" 3
     done
+    expect_heard spire_four "effect" 9232 1C 0D 12 13 1E 1D 1F
 fi
 
 # four players climb the first floor together
@@ -90,6 +113,18 @@ if play game_over; then
     expect_eq "game_over: three hearts" "$(ram pl_hearts 0)" 3
     expect_eq "game_over: the emeralds it started the floor with" "$(ram gems 0)$(ram gems 1)$(ram gems 2)" 000
     expect_eq "game_over: the march plays on" "$(ram snd_track)" 8
+fi
+
+# every heart lost on the Library's first floor: the continue restarts that floor of that tier
+if play tier2_over; then
+    expect_eq "tier2_over: climbing again" "$(ram game_state)" 2
+    expect_eq "tier2_over: still the Library" "$(ram tier)" 1
+    expect_eq "tier2_over: its first floor" "$(ram floor_num)" 0
+    expect_eq "tier2_over: alive again" "$(ram pl_state 0)" 1
+    expect_eq "tier2_over: three hearts" "$(ram pl_hearts 0)" 3
+    expect_eq "tier2_over: the heroic music plays on" "$(ram snd_track)" 1
+    expect_heard tier2_over "the fade and the return to the loop" 91C5 ..
+    expect_heard tier2_over "" 91C8 ..
 fi
 
 echo "screenshots: $WORK/shots"

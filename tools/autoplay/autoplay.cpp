@@ -13,8 +13,8 @@
 //   jump P DIR [N]        jump, A held N frames (24), holding DIR (L, R or -) until landing
 //   climb P X DIR Y       walk to X and jump DIR until the mage stands at y Y or higher (up to
 //                         five tries: an enemy may knock it back down)
-//   boss P                fight the Cinder Troll from the left ledge: down to the ground to
-//                         cast at it while it walks, back up onto the ledge when it winds up
+//   boss P                fight the floor's boss from the left ledge: drop onto its head when
+//                         it walks or stands dazed below, bounce back up onto the ledge
 //   until state S [N]     run until the game state is S (at most N frames, default 1200)
 //   until ground P [N]    run until the mage stands
 //   mark NAME             note the frame in the output ("# NAME at frame F")
@@ -64,6 +64,19 @@ bool inGame(int p) { return ram("pl_state", p) == 1; }
 bool g_defend = true;
 bool g_shotLast[4] = {false, false, false, false};
 
+// the cartridge's object kinds (KIND_* in rom/ember.inc) as the plans meet them
+enum Kind { DUCK = 1, SPIDER = 2, TROLL = 3, GOAT = 10, BUBBLE = 11, SPEARMAN = 12, SPEAR = 13, JET = 14, TORCH = 15,
+            SPARK = 16, INKGOAT = 17, SNAKE = 18, THORN = 19 };
+bool isBoss(int kind) { return kind == TROLL || kind == INKGOAT || kind == THORN; }
+bool isEnemy(int kind) {
+    return (kind >= DUCK && kind <= TROLL) || kind == GOAT || kind == BUBBLE || kind == SPEARMAN || kind == SPEAR ||
+           kind == INKGOAT || kind == SNAKE || kind == THORN;
+}
+bool isBurner(int kind) { return kind >= JET && kind <= SPARK; }
+// a burner that burns now or soon (its phase: 0 off, 1 warning, 2 burning; timer: frames left)
+bool burnsSoon(int i) { return ram("obj_state", i) != 0 || ram("obj_timer", i) < 70; }
+int objY(int i) { return ram("obj_y", i) | ram("obj_yh", i) << 8; }
+
 // B for a frame when an enemy (duck, spider, troll) is ahead of the mage at its height; when
 // it is close behind, the mage turns round first
 int defence(int p) {
@@ -76,11 +89,18 @@ int defence(int p) {
     bool left = ram("pl_flags", p) & 0x40;
     for (int i = 0; i < 10; i++) {
         int kind = ram("obj_kind", i);
-        if (kind < 1 || kind > 3) continue;
-        int ox = ram("obj_x", i), oy = ram("obj_y", i) | ram("obj_yh", i) << 8;
-        int h = kind == 3 ? 32 : 16;
-        if (oy + h < py + 4 || oy > py + 14) continue;
+        int ox = ram("obj_x", i), oy = objY(i);
         int dx = ox - px;
+        // a spear coming at the mage on the ground: jump it
+        if (kind == SPEAR && onGround(p) && oy > py - 4 && oy < py + 16 &&
+            ((dx > 0 && dx < 64 && ram("obj_dir", i) != 0) || (dx < 0 && dx > -64 && ram("obj_dir", i) == 0)))
+            return 1;
+        // fire is put out by a bolt; every other enemy but a spear is shot at
+        bool target = (isEnemy(kind) && kind != SPEAR) || kind == JET || kind == TORCH;
+        if (!target) continue;
+        int h = isBoss(kind) ? 32 : 16;
+        if (kind == JET) oy -= 16;
+        if (oy + h < py + 4 || oy > py + 14) continue;
         if ((left && dx < 4 && dx > -110) || (!left && dx > -4 && dx < 110)) {
             g_shotLast[p] = true;
             return 2;
@@ -248,8 +268,8 @@ bool enemyNear(int p) {
     int px = mageX(p), py = mageY(p);
     for (int i = 0; i < 10; i++) {
         int kind = ram("obj_kind", i);
-        if (kind < 1 || kind > 3) continue;
-        int ox = ram("obj_x", i), oy = ram("obj_y", i) | ram("obj_yh", i) << 8;
+        if (!isEnemy(kind) && !(isBurner(kind) && burnsSoon(i))) continue;
+        int ox = ram("obj_x", i), oy = objY(i);
         int dx = ox - px, dy = oy - py;
         if (dx > -56 && dx < 56 && dy > -100 && dy < 24) return true;
     }
@@ -286,10 +306,10 @@ bool climb(const std::vector<int>& ps, const Climb& c, int depth) {
 }
 
 
-// the troll's object slot, or -1
-int trollSlot() {
+// the boss's object slot, or -1
+int bossSlot() {
     for (int i = 0; i < 10; i++)
-        if (ram("obj_kind", i) == 3) return i;
+        if (isBoss(ram("obj_kind", i))) return i;
     return -1;
 }
 
@@ -299,7 +319,7 @@ bool bossFight(const std::vector<int>& ps) {
     g_defend = false;
     int guard = 0;
     while (ram("boss_hp") != 0) {
-        int t = trollSlot();
+        int t = bossSlot();
         if (t < 0) break;
         int state = ram("obj_state", t);
         int tx = ram("obj_x", t) + 16;  // the troll's middle
@@ -316,7 +336,7 @@ bool bossFight(const std::vector<int>& ps) {
                     g_held[p] = ram("pl_vy", p) >= 0x80 ? 1 : 0;
             } else if (!ground) {
                 g_held[p] = 0;  // bouncing: land on the ledge again
-            } else if ((state == 0 || state == 3) && tx - mx < 10 && mx - tx < 10) {
+            } else if ((state == 0 || state == 3 || state == 4) && tx - mx < 10 && mx - tx < 10) {
                 g_held[p] = (guard & 1) ? 32 : 0;  // Down: drop onto its head
             } else {
                 int want = tx < 24 ? 24 : (tx > 52 ? 52 : tx);  // above it, as far as the ledge goes
@@ -410,7 +430,7 @@ int main(int argc, char** argv) {
             g_climbs.push_back(c);
         } else if (cmd == "boss") {
             need(1);
-            if (!bossFight(players(a[0]))) fail(lineNo, "the troll is still standing");
+            if (!bossFight(players(a[0]))) fail(lineNo, "the boss is still standing");
         } else if (cmd == "until") {
             need(2);
             int limit = a.size() > 2 ? atoi(a[2].c_str()) : 1200;

@@ -8,6 +8,7 @@
 //   gfx_const.inc   constants and .global declarations for every assembly module
 //   gfx_data.inc    the tables themselves (metasprites, background blocks, metatiles, floors)
 //   chr_preview.png both pattern tables side by side, for review
+//   chr_tiles.txt   what first took each used tile ("TABLE INDEX OWNER"), for budgeting
 //
 // Input directives (one per line, '#' starts a comment outside pixel rows):
 //   types NAME...              metatile behaviours, numbered from 0 (MTT_NAME)
@@ -553,6 +554,11 @@ int main(int argc, char** argv) {
             }
         }
     save("ember.chr", chr);
+    std::ostringstream owners;
+    for (int t = 0; t < 2; t++)
+        for (int i = 0; i < 256; i++)
+            if (g_tables[t].used[i]) owners << t << " " << hex2(i) << " " << g_tables[t].owner[i] << "\n";
+    save("chr_tiles.txt", owners.str());
     if (!writePreview(out + "/chr_preview.png")) fail(out, "cannot write chr_preview.png");
     printf("gfxconv: table 0 %d/256 tiles, table 1 %d/256 tiles, %zu metatiles, %zu floors\n",
            g_tables[0].count(), g_tables[1].count(), g_metatiles.size(), g_levels.size());

@@ -44,6 +44,7 @@
 
 #include "diag/trace_logger.h"
 #include "nes/cpu.h"
+#include "nes/hooks.h"
 #include "nes/nes.h"
 #include "nes/ppu.h"
 #include "nes/rom_data.h"
@@ -77,6 +78,8 @@ const char* const USAGE =
     "  --dump-ram FILE     write the 2,048 bytes of work RAM after the last frame\n"
     "  --dump-vram FILE    write the picture processor's 16 KiB after the last frame\n"
     "  --trace N[-M]:FILE  write the CPU trace of frames N to M (default N) into FILE\n"
+    "  --sound-log FILE    write one line per sound-driver call into FILE:\n"
+    "                      \"frame N $ENTRY A=$AA Y=$YY\" (entry address, A and Y in hex)\n"
     "  --assets DIR        where music/ and sfx/ are (default: the build's game folder)\n"
     "  --verbose           show what the sound player reports at start even without its files\n"
     "  --help              this text\n"
@@ -123,6 +126,7 @@ struct Options {
     int traceFirst = -1, traceLast = -1;
     std::string trace;
     std::string assets;
+    std::string soundLog;
     bool verbose = false;
 };
 
@@ -366,6 +370,8 @@ int parseArguments(int argc, char** argv, Options& o) {
             o.trace = v.substr(colon + 1);
         } else if (arg == "--assets") {
             if (!value(o.assets)) return 1;
+        } else if (arg == "--sound-log") {
+            if (!value(o.soundLog)) return 1;
         } else if (arg == "--verbose") {
             o.verbose = true;
         } else {
@@ -386,6 +392,7 @@ int parseArguments(int argc, char** argv, Options& o) {
     o.dumpRam = absolutePath(o.dumpRam);
     o.dumpVram = absolutePath(o.dumpVram);
     o.trace = absolutePath(o.trace);
+    o.soundLog = absolutePath(o.soundLog);
     for (Shot& s : o.shots) s.path = absolutePath(s.path);
 #ifdef VEK_GAME_DIR
     if (o.assets.empty()) o.assets = VEK_GAME_DIR;
@@ -541,11 +548,27 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    FILE* soundLog = nullptr;
+    int frame = 0;
+    if (!o.soundLog.empty()) {
+        soundLog = fopen(o.soundLog.c_str(), "w");
+        if (!soundLog) {
+            fprintf(g_err, "vek-runner: cannot write %s\n", o.soundLog.c_str());
+            delete renderer;
+            delete nes;
+            return 1;
+        }
+        nes->hooks->listener = [&](unsigned int entry) {
+            fprintf(soundLog, "frame %d $%04X A=$%02X Y=$%02X\n", frame, entry, nes->cpu->a & 0xFF,
+                    nes->cpu->y & 0xFF);
+        };
+    }
+
     std::vector<int> budgetFrames;
     int mismatches = 0, checked = 0;
     bool failed = false;
     size_t nextEvent = 0;
-    for (int frame = 0; frame < o.frames; frame++) {
+    for (frame = 0; frame < o.frames; frame++) {
         for (; nextEvent < o.events.size() && o.events[nextEvent].frame <= frame; nextEvent++) {
             const InputEvent& e = o.events[nextEvent];
             if (e.player < 0) {
@@ -615,6 +638,13 @@ int main(int argc, char** argv) {
         failed = true;
     }
 
+    if (soundLog) {
+        nes->hooks->listener = nullptr;
+        if (fclose(soundLog) != 0) {
+            fprintf(g_err, "vek-runner: cannot write %s\n", o.soundLog.c_str());
+            failed = true;
+        }
+    }
     if (!o.dumpRam.empty() && !writeFile(o.dumpRam, nes->cpu->ram, sizeof(nes->cpu->ram))) failed = true;
     if (!o.dumpVram.empty() && !writeFile(o.dumpVram, nes->ppu->vram, sizeof(nes->ppu->vram))) failed = true;
 
