@@ -5,6 +5,7 @@
 #include <allegro5/allegro_primitives.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "app/util.h"
 #include "app/viewport.h"
@@ -66,7 +67,10 @@ EmulatorMain::EmulatorMain()
       _input(nullptr),
       _config(nullptr),
       renderer(nullptr),
-      displayLost(false) {}
+      displayLost(false),
+      requestedW(0),
+      requestedH(0),
+      failDisplayRecreations(0) {}
 
 EmulatorMain::~EmulatorMain() {
     delete _gui;
@@ -165,10 +169,6 @@ int EmulatorMain::start() {
             case ALLEGRO_EVENT_JOYSTICK_CONFIGURATION:
                 _input->reconfigureJoysticks();
                 break;
-            case ALLEGRO_EVENT_KEY_CHAR:
-                if (event.keyboard.keycode == ALLEGRO_KEY_ENTER && (event.keyboard.modifiers & ALLEGRO_KEYMOD_ALT))
-                    toggleFullscreen();
-                break;
             case ALLEGRO_EVENT_MOUSE_AXES:
             case ALLEGRO_EVENT_MOUSE_BUTTON_DOWN:
             case ALLEGRO_EVENT_MOUSE_ENTER_DISPLAY:
@@ -183,30 +183,28 @@ int EmulatorMain::start() {
                 }
                 break;
             case ALLEGRO_EVENT_DISPLAY_RESIZE:
-                if (_config->zoom > 0) {
+                // a display that a mode switch has replaced meanwhile has nothing more to say
+                if (event.display.source != _alDisplay) break;
+                al_acknowledge_resize(_alDisplay);
+                // only the user resizes a window to a size the program did not ask for; a
+                // full-screen window takes the monitor's size
+                if (_config->zoom > 0 && _config->fullscreen == 0 &&
+                    (event.display.width != requestedW || event.display.height != requestedH)) {
                     _config->zoom = -1;
                     frameDue = true;
                     _config->queueSave();
                     _gui->forceRedraw();
                 }
-                // the display may already have been re-created by a mode switch in this pass
-                if (event.display.source == _alDisplay) al_acknowledge_resize(_alDisplay);
                 updateDisplay(event.display.width, event.display.height, true, false);
                 break;
             case ALLEGRO_EVENT_DISPLAY_CLOSE:
                 exitRequested = true;
                 break;
             case ALLEGRO_EVENT_DISPLAY_SWITCH_IN:
-                if (event.display.source == _alDisplay) {
-                    hasFocus = true;
-                    nes->vekApu->resumeMusic();
-                }
+                if (event.display.source == _alDisplay) focusChanged(true);
                 break;
             case ALLEGRO_EVENT_DISPLAY_SWITCH_OUT:
-                if (event.display.source == _alDisplay) {
-                    hasFocus = false;
-                    nes->vekApu->pauseMusic();
-                }
+                if (event.display.source == _alDisplay) focusChanged(false);
                 break;
             default:
                 break;
@@ -282,13 +280,26 @@ void EmulatorMain::drawFrame() {
 void EmulatorMain::pause() {
     if (paused) return;
     paused = true;
-    nes->vekApu->pauseMusic();
+    holdMusic();
 }
 
 void EmulatorMain::unpause() {
     if (!paused) return;
     paused = false;
-    nes->vekApu->resumeMusic();
+    holdMusic();
+}
+
+void EmulatorMain::focusChanged(bool focus) {
+    hasFocus = focus;
+    // keys let go in another window are never reported here: count them as released
+    if (!focus && _input) _input->forgetKeys();
+    holdMusic();
+}
+
+// The program's own hold on the music, apart from the game's: music that the game paused
+// stays paused when a dialog closes or the focus returns.
+void EmulatorMain::holdMusic() {
+    if (nes) nes->vekApu->setHostPaused(paused || !hasFocus);
 }
 
 void EmulatorMain::reset() { resetRequested = true; }
@@ -306,7 +317,11 @@ void EmulatorMain::handleInputEvent(ALLEGRO_EVENT* event) {
         break;
     case ALLEGRO_EVENT_KEY_DOWN:
         Util::logTimeF("ALLEGRO_EVENT_KEY_DOWN");
-        if (_gui->top < 0 && event->keyboard.keycode == ALLEGRO_KEY_ESCAPE) {
+        if (event->keyboard.keycode == ALLEGRO_KEY_ENTER && _alDisplay &&
+            (_input->isKeyHeld(ALLEGRO_KEY_ALT) || _input->isKeyHeld(ALLEGRO_KEY_ALTGR))) {
+            // one switch per press: a held key repeats as characters, never as key-downs
+            toggleFullscreen();
+        } else if (_gui->top < 0 && event->keyboard.keycode == ALLEGRO_KEY_ESCAPE) {
             _gui->openDialog(new gui::MainMenuDialog(_gui, 0));
         } else {
             Util::logTimeF("_input->handleAllegroEvent");
@@ -408,15 +423,39 @@ bool EmulatorMain::createDisplay(bool createQueueAndTimers) {
         al_set_new_display_flags(ALLEGRO_WINDOWED | ALLEGRO_RESIZABLE);
     }
 
-    _alDisplay = al_create_display(_config->getViewportW(), _config->getViewportH());
+    const int w = _config->getViewportW();
+    const int h = _config->getViewportH();
+    if (!createQueueAndTimers && failDisplayRecreations > 0) {
+        failDisplayRecreations--;
+    } else {
+        _alDisplay = al_create_display(w, h);
+    }
     if (!_alDisplay) {
         Util::logErrorF("al_create_display failed\n");
         return false;
     }
     al_set_window_title(_alDisplay, GAME_TITLE);
-    if (_config->fullscreen == 0 && _config->getViewportX() != Config::NO_POSITION &&
-        _config->getViewportY() != Config::NO_POSITION)
-        al_set_window_position(_alDisplay, _config->getViewportX(), _config->getViewportY());
+    if (_config->fullscreen == 0) {
+        requestedW = w;
+        requestedH = h;
+        if (vx != Config::NO_POSITION && vy != Config::NO_POSITION) {
+            // a place on a monitor that has gone, or dragged off the screen: the window must
+            // still be seen
+            std::vector<MonitorRect> monitors;
+            for (int i = 0; i < al_get_num_video_adapters(); i++) {
+                ALLEGRO_MONITOR_INFO info;
+                if (al_get_monitor_info(i, &info)) monitors.push_back({info.x1, info.y1, info.x2, info.y2});
+            }
+            if (bringOntoMonitor(vx, vy, w, h, monitors.data(), (int)monitors.size())) {
+                Util::logF("window position %d,%d lies on no monitor, moved to %d,%d\n", _config->getViewportX(),
+                           _config->getViewportY(), vx, vy);
+                _config->setViewportX(vx);
+                _config->setViewportY(vy);
+                _config->queueSave();
+            }
+            al_set_window_position(_alDisplay, vx, vy);
+        }
+    }
 
     if (createQueueAndTimers) {
         if (!al_inhibit_screensaver(true)) Util::logErrorF("al_inhibit_screensaver failed!\n");
@@ -493,7 +532,14 @@ void EmulatorMain::updateDisplay(int w, int h, bool resizeWindow, bool moveWindo
     bool moved = false;
     if (vp.fixed && resizeWindow && _config->fullscreen == 0) {
         int wx = 0, wy = 0;
-        al_get_window_position(_alDisplay, &wx, &wy);
+        // a window about to be put back in its place is fitted there, not where it is now
+        if (moveWindow && _config->getViewportX() != Config::NO_POSITION &&
+            _config->getViewportY() != Config::NO_POSITION) {
+            wx = _config->getViewportX();
+            wy = _config->getViewportY();
+        } else {
+            al_get_window_position(_alDisplay, &wx, &wy);
+        }
         int dw = al_get_display_width(_alDisplay);
         int dh = al_get_display_height(_alDisplay);
         int adapter = getVideoAdapterByPos(wx + dw / 2, wy + dh / 2, true);
@@ -518,49 +564,61 @@ void EmulatorMain::updateDisplay(int w, int h, bool resizeWindow, bool moveWindo
     }
 
     if (_config->fullscreen == 0) {
-        if (resizeWindow) al_resize_display(_alDisplay, newW, newH);
-        if (moveWindow || moved) al_set_window_position(_alDisplay, _config->getViewportX(), _config->getViewportY());
+        if (resizeWindow) {
+            requestedW = newW;
+            requestedH = newH;
+            al_resize_display(_alDisplay, newW, newH);
+        }
+        if ((moveWindow || moved) && _config->getViewportX() != Config::NO_POSITION &&
+            _config->getViewportY() != Config::NO_POSITION)
+            al_set_window_position(_alDisplay, _config->getViewportX(), _config->getViewportY());
     }
 }
 
 void EmulatorMain::toggleFullscreen() {
     _config->fullscreen = _config->fullscreen == 0 ? 1 : 0;
     _config->queueSave();
-    gui::MessageDialog* message = new gui::MessageDialog(
-        _gui, 150, 90, _config->fullscreen ? FULLSCREEN_MESSAGE : WINDOWED_MESSAGE, 0, false);
-    message->setOptions("Continue", nullptr, nullptr, screenModeMessageCallback, -1);
-    _gui->openModalDialog(message);
     setFullscreen(_config->fullscreen != 0);
+    // the notice names the mode the program ended up in (a refused switch stays where it was)
+    openNotice(90, _config->fullscreen ? FULLSCREEN_MESSAGE : WINDOWED_MESSAGE);
 }
 
-void EmulatorMain::setFullscreen(bool on) {
-    _config->fullscreen = on ? 1 : 0;
-    if (!on) {
-        // the window keeps its display: only the flag, the size and the position change
-        updateDisplay(_config->windowViewportW, _config->windowViewportH, true, true);
-        _config->queueSave();
-        return;
-    }
+void EmulatorMain::openNotice(int h, const char* text) {
+    gui::MessageDialog* message = new gui::MessageDialog(_gui, 150, h, text, 0, false);
+    message->setOptions("Continue", nullptr, nullptr, screenModeMessageCallback, -1);
+    _gui->openModalDialog(message);
+}
 
-    int wx = 0, wy = 0;
-    al_get_window_position(_alDisplay, &wx, &wy);
-    _config->fullscreenViewportX = wx + _config->windowViewportW / 2;
-    _config->fullscreenViewportY = wy + _config->windowViewportH / 2;
-    if (!createDisplay(false)) {
-        // go back to the window that worked rather than run on with no display
-        Util::logErrorF("EmulatorMain::setFullscreen() could not create the full-screen display, staying windowed\n");
-        _config->fullscreen = 0;
-        if (!createDisplay(false)) {
-            displayLost = true;
-            return;
+// Both directions re-create the display: a window that never was full screen opens
+// exactly at its stored place and size, and the system's restoring of a full-screen window
+// cannot be mistaken for the user resizing it.
+void EmulatorMain::setFullscreen(bool on) {
+    const int before = _alDisplay && (al_get_display_flags(_alDisplay) & ALLEGRO_FULLSCREEN_WINDOW) ? 1 : 0;
+    // the window's last size, which may be larger than its picture
+    const int windowW = requestedW > 0 ? requestedW : _config->windowViewportW;
+    const int windowH = requestedH > 0 ? requestedH : _config->windowViewportH;
+    if (on) {
+        int wx = 0, wy = 0;
+        if (_alDisplay) al_get_window_position(_alDisplay, &wx, &wy);
+        if (!before) {
+            _config->windowViewportX = wx;
+            _config->windowViewportY = wy;
         }
+        _config->fullscreenViewportX = wx + _config->windowViewportW / 2;
+        _config->fullscreenViewportY = wy + _config->windowViewportH / 2;
     }
-    updateDisplay(-1, -1, false, false);
+    _config->fullscreen = on ? 1 : 0;
+    if (!recreateDisplay(before, _config->vsync)) return;
+
+    Util::logF("EmulatorMain: %s\n", _config->fullscreen ? "full screen" : "windowed");
     if (_config->fullscreen) {
+        updateDisplay(-1, -1, false, false);
         int fx = 0, fy = 0;
         al_get_window_position(_alDisplay, &fx, &fy);
         _config->fullscreenViewportX = fx;
         _config->fullscreenViewportY = fy;
+    } else {
+        updateDisplay(windowW, windowH, true, true);
     }
     _config->queueSave();
 }
@@ -569,20 +627,28 @@ void EmulatorMain::toggleVsync() {
     int previous = _config->vsync;
     _config->vsync = _config->vsync == 1 ? 2 : 1;
     _config->queueSave();
-    gui::MessageDialog* message = new gui::MessageDialog(
-        _gui, 150, 140, _config->vsync == 1 ? VSYNC_ON_MESSAGE : VSYNC_OFF_MESSAGE, 0, false);
-    message->setOptions("Continue", nullptr, nullptr, screenModeMessageCallback, -1);
-    _gui->openModalDialog(message);
 
-    if (!createDisplay(false)) {
-        Util::logErrorF("EmulatorMain::toggleVsync() could not re-create the display, going back to the previous setting\n");
-        _config->vsync = previous;
-        if (!createDisplay(false)) {
-            displayLost = true;
-            return;
-        }
-    }
-    updateDisplay(-1, -1, false, false);
+    // the new window opens where this one stands now
+    if (_config->fullscreen == 0 && _alDisplay)
+        al_get_window_position(_alDisplay, &_config->windowViewportX, &_config->windowViewportY);
+    if (recreateDisplay(_config->fullscreen, previous)) updateDisplay(-1, -1, false, false);
+    openNotice(140, _config->vsync == 1 ? VSYNC_ON_MESSAGE : VSYNC_OFF_MESSAGE);
+}
+
+// A new display for the settings now in the configuration. When the system refuses it, the
+// previous settings, which gave a display before, are tried once more; when that fails too,
+// the frame loop ends the program with status 1.
+bool EmulatorMain::recreateDisplay(int previousFullscreen, int previousVsync) {
+    // the releases of keys held now go to whichever window has the focus meanwhile, not
+    // necessarily the new one: they count as released
+    if (_input) _input->forgetKeys();
+    if (createDisplay(false)) return true;
+    Util::logErrorF("EmulatorMain: the display could not be re-created, going back to the previous setting\n");
+    _config->fullscreen = previousFullscreen;
+    _config->vsync = previousVsync;
+    if (createDisplay(false)) return true;
+    displayLost = true;
+    return false;
 }
 
 }  // namespace vek

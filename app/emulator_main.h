@@ -35,6 +35,12 @@ public:
     Config* _config;
     Renderer* renderer;
     bool displayLost;  // a mode switch left no display: the loop ends with status 1
+    // the window size the program itself last gave the window: a resize event of that size
+    // is the system carrying out the request, not the user resizing
+    int requestedW, requestedH;
+    // developer hook for the tests: this many of the coming re-creations of the display (mode
+    // and vsync switches) fail as if the system had refused them. The program never sets it.
+    int failDisplayRecreations;
 
     EmulatorMain();
     ~EmulatorMain();
@@ -48,6 +54,7 @@ public:
     // a key or gamepad event: to the game, to the top dialog, or opening the main menu
     void handleInputEvent(ALLEGRO_EVENT* event);
     void handleOpenMenu();
+    void focusChanged(bool focus);
     // the start-up question whether to configure a controller
     void askControllerQuestion();
 
@@ -65,6 +72,9 @@ public:
 
 private:
     void drawFrame();
+    void holdMusic();
+    bool recreateDisplay(int previousFullscreen, int previousVsync);
+    void openNotice(int h, const char* text);
 };
 
 // message-dialog callbacks of the shell

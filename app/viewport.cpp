@@ -51,4 +51,26 @@ WindowFit fitWindowToMonitor(int wx, int wy, int vw, int vh, int x1, int y1, int
     return fit;
 }
 
+bool bringOntoMonitor(int& x, int& y, int w, int h, const MonitorRect* monitors, int count) {
+    int best = -1;
+    long long bestDistance = 0;
+    for (int i = 0; i < count; i++) {
+        const MonitorRect& m = monitors[i];
+        long long dx = x < m.x1 ? (long long)m.x1 - x : (x > m.x2 ? (long long)x - m.x2 : 0);
+        long long dy = y < m.y1 ? (long long)m.y1 - y : (y > m.y2 ? (long long)y - m.y2 : 0);
+        if (dx == 0 && dy == 0) return false;
+        long long d = dx * dx + dy * dy;
+        if (best < 0 || d < bestDistance) {
+            best = i;
+            bestDistance = d;
+        }
+    }
+    if (best < 0) return false;
+    const MonitorRect& m = monitors[best];
+    auto clampTo = [](int v, int lo, int hi) { return v > hi ? hi : (v < lo ? lo : v); };
+    x = clampTo(x, m.x1, m.x2 - w > m.x1 ? m.x2 - w : m.x1);
+    y = clampTo(y, m.y1, m.y2 - h > m.y1 ? m.y2 - h : m.y1);
+    return true;
+}
+
 }  // namespace vek

@@ -30,4 +30,12 @@ struct WindowFit {
 // narrowed to the monitor when the picture is larger than it.
 WindowFit fitWindowToMonitor(int wx, int wy, int vw, int vh, int x1, int y1, int x2, int y2);
 
+struct MonitorRect {
+    int x1, y1, x2, y2;
+};
+
+// A window (w x h) whose position (x, y) lies on none of the monitors is moved onto the
+// nearest one, as far in as its size allows. Returns whether it moved.
+bool bringOntoMonitor(int& x, int& y, int w, int h, const MonitorRect* monitors, int count);
+
 }  // namespace vek

@@ -51,6 +51,7 @@ void Gui::update() {
     const bool wasOpen = top >= 0;
     if (wasOpen && input) input->updateNavkeys();
 
+    bool opened = false;
     if (closeRequested) {
         closeRequested = false;
         if (top >= 0) {
@@ -59,6 +60,8 @@ void Gui::update() {
             top--;
         }
         clearOverlay();
+        // the uncovered dialog takes the keys, so it is seen at once, with those below it
+        forceRedraw();
     } else if (closeAllRequested) {
         closeAllRequested = false;
         for (int i = 0; i < MAX_DIALOGS; i++) {
@@ -79,6 +82,7 @@ void Gui::update() {
         }
         dialogs[top] = pendingDialog;
         pendingDialog = nullptr;
+        opened = true;
     }
 
     if (pendingModalDialog) {
@@ -87,16 +91,32 @@ void Gui::update() {
             top++;
             dialogs[top] = pendingModalDialog;
             pendingModalDialog = nullptr;
+            opened = true;
         }
     }
 
-    if (wasOpen && top < 0) emulatorMain->unpause();
+    // a navigation key held from before belongs to no dialog: a new dialog starts still, and
+    // keys released in play leave nothing behind for the next one
+    const bool emptied = wasOpen && top < 0;
+    if (input && (opened || emptied)) input->clearNavkeys();
+    // the game sees what is held now, not what was held when the first dialog opened
+    if (input && (emptied || (!wasOpen && top >= 0))) input->syncButtons();
+    if (emptied) emulatorMain->unpause();
 }
 
 void Gui::render(ALLEGRO_BITMAP* target, int x, int y) {
     if (top < 0 || !dialogs[top] || !overlay) return;
-    Dialog* d = dialogs[top];
-    d->render(overlay, OVERLAY_W / 2 - d->w / 2, OVERLAY_H / 2 - d->h / 2);
+    // a dialog that draws itself again covers those above it, so they are drawn after it
+    int from = top;
+    for (int i = top - 1; i >= 0; i--) {
+        if (dialogs[i] && dialogs[i]->redraw) from = i;
+    }
+    for (int i = from; i <= top; i++) {
+        Dialog* d = dialogs[i];
+        if (!d) continue;
+        if (i > from) d->redraw = true;
+        d->render(overlay, OVERLAY_W / 2 - d->w / 2, OVERLAY_H / 2 - d->h / 2);
+    }
     al_set_target_bitmap(target);
     al_draw_scaled_bitmap(overlay, 0, 0, OVERLAY_W, OVERLAY_H, x, y, config->getViewportW(),
                           config->getViewportH(), 0);

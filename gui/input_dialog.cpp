@@ -22,11 +22,14 @@ InputDialog::InputDialog(Gui* gui, bool returnToGame)
       returnToGame(returnToGame),
       waiting(false),
       configureAll(false),
-      ignoreNextControl(false) {
+      ignoreNextControl(false),
+      escapeKeeps(false) {
     if (returnToGame) {
+        // a new player who backs out with Escape must still be able to play
         selected = ROW_FIRST_BUTTON;
         waiting = true;
         configureAll = true;
+        escapeKeeps = true;
     }
     gui->input->reconfigureJoysticks();
 }
@@ -104,8 +107,10 @@ void InputDialog::onControlDown(int code, const char* uid) {
     if (button < 0 || button > 7) return;
     structConfigControl& b = gui->config->controls[player][button];
     if (code == ALLEGRO_KEY_ESCAPE * 16 + CONTROL_KEY) {
-        b.uid[0] = 0;
-        b.code = 0;
+        if (!escapeKeeps) {
+            b.uid[0] = 0;
+            b.code = 0;
+        }
     } else {
         Util::strncpy0(b.uid, uid, sizeof(b.uid));
         b.code = (unsigned)code;
@@ -119,6 +124,7 @@ void InputDialog::onControlDown(int code, const char* uid) {
         configureAll = false;
     }
     waiting = false;
+    escapeKeeps = false;
     gui->input->reconfigureJoysticks();
     gui->config->queueSave();
     redraw = true;
@@ -180,7 +186,9 @@ void InputDialog::render(ALLEGRO_BITMAP* target, int x, int y) {
         }
 
         if (waiting) {
-            const char* text = "Press a key or gamepad button\nto use for:\n\n                  ESC to clear";
+            const char* text = escapeKeeps
+                                   ? "Press a key or gamepad button\nto use for:\n\n                   ESC to skip"
+                                   : "Press a key or gamepad button\nto use for:\n\n                  ESC to clear";
             int tw = 0, th = 0;
             font.getTextSize(text, &tw, &th);
             const int bw = tw + 20, bh = th + 20;

@@ -26,6 +26,7 @@ public:
     bool waiting;            // capturing a control for the marked button
     bool configureAll;       // after each capture the next button follows
     bool ignoreNextControl;  // the press that started the capture
+    bool escapeKeeps;        // the first start's capture: Escape keeps a binding and moves on
 
     // every render call over the program's life; paces the player marker's pulse
     static int renderCount;

@@ -48,6 +48,7 @@ bool sameUid(const char* a, const char* b) {
 }  // namespace
 
 Input::Input(nes::Nes* nes, Config* config) : nes(nes), gui(nullptr), config(config) {
+    for (int k = 0; k < ALLEGRO_KEY_MAX; k++) keyHeld[k] = false;
     reconfigureJoysticks();
     for (int i = 0; i < NUM_NAVKEYS; i++) navkeyState[i] = 0;
 }
@@ -178,6 +179,27 @@ gui::Dialog* Input::topDialog() {
 }
 
 void Input::handleAllegroEvent(ALLEGRO_EVENT* event) {
+    // what is held is recorded in both modes, so that the console can be brought to match
+    // it when a dialog opens or closes
+    switch (event->type) {
+    case ALLEGRO_EVENT_KEY_DOWN:
+    case ALLEGRO_EVENT_KEY_UP: {
+        const int k = event->keyboard.keycode;
+        if (k > 0 && k < ALLEGRO_KEY_MAX) keyHeld[k] = event->type == ALLEGRO_EVENT_KEY_DOWN;
+        break;
+    }
+    case ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN:
+    case ALLEGRO_EVENT_JOYSTICK_BUTTON_UP: {
+        Joystick* j = getJoystick(event->joystick.id);
+        const int b = event->joystick.button;
+        if (j && b >= 0 && b < Joystick::MAX_BUTTONS)
+            j->buttonHeld[b] = event->type == ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN;
+        break;
+    }
+    default:
+        break;  // stick positions are kept in axisState by both modes
+    }
+
     gui::Dialog* dialog = topDialog();
     if (dialog)
         handleDialogEvent(event, dialog);
@@ -333,6 +355,47 @@ void Input::navkeyUp(int navkey) {
     navkeyState[navkey] = 0;
 }
 
+void Input::clearNavkeys() {
+    for (int i = 0; i < NUM_NAVKEYS; i++) navkeyState[i] = 0;
+}
+
+// ---- held controls
+
+bool Input::isKeyHeld(int keycode) const {
+    return keycode > 0 && keycode < ALLEGRO_KEY_MAX && keyHeld[keycode];
+}
+
+// Each held control presses the binding that its events would press: the first one, in
+// player-major order.
+void Input::syncButtons() {
+    int bits[Config::NUM_PLAYERS] = {0, 0, 0, 0};
+    auto press = [&](structConfigControl* c) {
+        if (c && c->player >= 0 && c->player < Config::NUM_PLAYERS) bits[c->player] |= controlToNesButtons(c);
+    };
+    for (int k = 1; k < ALLEGRO_KEY_MAX; k++) {
+        if (keyHeld[k]) press(keyToControl(k));
+    }
+    for (const Joystick& j : joysticks) {
+        for (int b = 0; b < Joystick::MAX_BUTTONS; b++) {
+            if (j.buttonHeld[b]) press(buttonToControl(j.joystick, b));
+        }
+        for (int s = 0; s < Joystick::MAX_STICKS; s++) {
+            for (int a = 0; a < Joystick::MAX_AXES; a++) {
+                if (j.axisState[s][a] != AXIS_CENTRED) press(findAxisControl(j.joystick, s, a, j.axisState[s][a]));
+            }
+        }
+    }
+    for (int p = 0; p < Config::NUM_PLAYERS; p++) {
+        nes->clearButtons(p, 0xFF);
+        nes->setButtons(p, bits[p] & ~nes::BUTTON_START);
+    }
+}
+
+void Input::forgetKeys() {
+    for (int k = 0; k < ALLEGRO_KEY_MAX; k++) keyHeld[k] = false;
+    syncButtons();
+}
+
 // ---- gamepads
 
 void Input::reconfigureJoysticks() {
@@ -354,6 +417,12 @@ void Input::reconfigureJoysticks() {
             info.name = al_get_joystick_name(js);
             found.push_back(info);
         }
+    }
+    // a stick or button held across the rebuild keeps counting as held
+    std::vector<ALLEGRO_JOYSTICK_STATE> states(found.size());
+    for (size_t i = 0; i < found.size(); i++) {
+        al_get_joystick_state(found[i].joystick, &states[i]);
+        found[i].state = &states[i];
     }
     rebuildJoysticks(found);
 }
@@ -381,6 +450,14 @@ void Input::rebuildJoysticks(const std::vector<structJoystickInfo>& found) {
         memset(&j, 0, sizeof(j));
         j.joystick = info.joystick;
         makeDeviceText(j.uid, info);
+        if (info.state) {
+            for (int s = 0; s < _AL_MAX_JOYSTICK_STICKS && s < Joystick::MAX_STICKS; s++) {
+                for (int a = 0; a < _AL_MAX_JOYSTICK_AXES && a < Joystick::MAX_AXES; a++)
+                    j.axisState[s][a] = classifyAxis(info.state->stick[s].axis[a]);
+            }
+            for (int b = 0; b < _AL_MAX_JOYSTICK_BUTTONS && b < Joystick::MAX_BUTTONS; b++)
+                j.buttonHeld[b] = info.state->button[b] != 0;
+        }
         joysticks.push_back(j);
     }
 
@@ -436,6 +513,10 @@ void Input::rebuildJoysticks(const std::vector<structJoystickInfo>& found) {
             }
         }
     }
+
+    // in play, the console follows the new list at once; under a dialog it follows when the
+    // dialogs close
+    if (nes && !topDialog()) syncButtons();
 }
 
 }  // namespace vek

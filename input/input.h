@@ -46,10 +46,12 @@ static const int NUM_NAVKEYS = 7;
 struct Joystick {
     static const int MAX_STICKS = 16;
     static const int MAX_AXES = 16;
+    static const int MAX_BUTTONS = 32;
 
     ALLEGRO_JOYSTICK* joystick;
     char uid[512];                         // device text: capability signature + name
     int axisState[MAX_STICKS][MAX_AXES];   // last classified position: an AxisDirection
+    bool buttonHeld[MAX_BUTTONS];
 };
 
 // What the platform reports about one gamepad; the input of the device-text computation.
@@ -60,6 +62,8 @@ struct structJoystickInfo {
     int stickFlags[4];  // of the first four sticks
     int stickAxes[4];
     const char* name;
+    // where the sticks and buttons stand at the moment of reading (null: all at rest)
+    const ALLEGRO_JOYSTICK_STATE* state;
 };
 
 // Turns keyboard and gamepad events into console buttons (no dialog open) or into navigation
@@ -75,6 +79,7 @@ public:
     Config* config;
     std::vector<Joystick> joysticks;
     int navkeyState[NUM_NAVKEYS];
+    bool keyHeld[ALLEGRO_KEY_MAX];  // every key seen going down and not yet up, in either mode
 
     Input(nes::Nes* nes, Config* config);
     ~Input();
@@ -95,6 +100,14 @@ public:
     void updateNavkeys();
     void navkeyDown(int navkey, bool track);
     void navkeyUp(int navkey);
+    void clearNavkeys();
+
+    // held controls: the console's buttons made to match what is held right now (Start only
+    // ever reaches the console by a fresh press), and the keyboard forgotten when its
+    // releases can no longer be seen
+    bool isKeyHeld(int keycode) const;
+    void syncButtons();
+    void forgetKeys();
 
     // gamepads: reconfigureJoysticks reads the platform, rebuildJoysticks computes the records,
     // the device texts, the bindings' gamepads and the conflicts from what was read

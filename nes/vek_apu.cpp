@@ -153,8 +153,15 @@ bool VekApu::finishStartingAudio() {
 }
 
 VekApu::VekApu(Nes* nes)
-    : nes(nes), musicStream(nullptr), fadeOut(0), musicVolume(1.0f), sfxVolume(1.0f),
-      waitingForSound(false), waitingForEffects(false) {
+    : nes(nes),
+      musicStream(nullptr),
+      fadeOut(0),
+      musicVolume(1.0f),
+      sfxVolume(1.0f),
+      gamePaused(false),
+      hostPaused(false),
+      waitingForSound(false),
+      waitingForEffects(false) {
     for (int i = 0; i < NUM_SFX; i++) samples[i] = nullptr;
     for (int v = 0; v < NUM_VOICES; v++) {
         voices[v].instance = nullptr;
@@ -241,6 +248,7 @@ void VekApu::playMusic(int track) {
     if (track < 0 || track >= NUM_MUSIC) return;
     takeOverSound();
     fadeOut = 0;
+    gamePaused = false;  // as in the driver, a new track starts unpaused
     if (musicStream) {
         al_set_audio_stream_playing(musicStream, false);
         al_destroy_audio_stream(musicStream);
@@ -280,13 +288,14 @@ void VekApu::playMusic(int track) {
         al_set_audio_stream_playmode(musicStream, ALLEGRO_PLAYMODE_ONCE);
     }
 
-    al_set_audio_stream_playing(musicStream, true);
+    al_set_audio_stream_playing(musicStream, !hostPaused);
     ALLEGRO_MIXER* mixer = al_get_default_mixer();
     if (mixer) al_attach_audio_stream_to_mixer(musicStream, mixer);
 }
 
 void VekApu::stopMusic() {
     fadeOut = 0;
+    gamePaused = false;
     if (musicStream) {
         al_set_audio_stream_playing(musicStream, false);
         al_destroy_audio_stream(musicStream);
@@ -295,12 +304,21 @@ void VekApu::stopMusic() {
 }
 
 void VekApu::pauseMusic() {
+    gamePaused = true;
     if (musicStream) al_set_audio_stream_playing(musicStream, false);
 }
 
 void VekApu::resumeMusic() {
-    if (musicStream) al_set_audio_stream_playing(musicStream, true);
+    gamePaused = false;
+    if (musicStream) al_set_audio_stream_playing(musicStream, !hostPaused);
 }
+
+void VekApu::setHostPaused(bool on) {
+    hostPaused = on;
+    if (musicStream) al_set_audio_stream_playing(musicStream, !gamePaused && !hostPaused);
+}
+
+bool VekApu::isMusicPlaying() const { return musicStream && al_get_audio_stream_playing(musicStream); }
 
 void VekApu::fadeOutMusic() { fadeOut = 1; }
 

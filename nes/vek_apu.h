@@ -46,6 +46,10 @@ public:
     int fadeOut;  // 0 none, 1..256 running or ended (256 silent)
     float musicVolume;
     float sfxVolume;
+    // two reasons for the music to rest, kept apart: the game's driver pausing it (a jingle)
+    // and the program holding it (a dialog open, the window in the background)
+    bool gamePaused;
+    bool hostPaused;
     // the start-up thread still holds the mixer / the effects: taken over at first use
     bool waitingForSound;
     bool waitingForEffects;
@@ -63,8 +67,10 @@ public:
     // music
     void playMusic(int track);
     void stopMusic();
-    void pauseMusic();
+    void pauseMusic();   // the game's pause and resume
     void resumeMusic();
+    void setHostPaused(bool on);
+    bool isMusicPlaying() const;
     void fadeOutMusic();
     void forceMusicLoop();
     void update();

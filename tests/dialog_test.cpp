@@ -129,18 +129,32 @@ TEST_F(DialogTest, SettingsDialogReplacesTheMenuInItsSlot) {
     EXPECT_TRUE(em->paused);
 }
 
-TEST_F(DialogTest, ModalDialogStacksAndClosingItClearsTheOverlay) {
+TEST_F(DialogTest, ModalDialogStacksAndTheUncoveredDialogIsDrawnAgainAtOnce) {
     open(new SizedDialog(gui, 200, 100));
+    gui->openModalDialog(new SizedDialog(gui, 150, 90));
+    frame();
     gui->openModalDialog(new SizedDialog(gui, 20, 20));
     frame();
-    EXPECT_EQ(gui->top, 1);
+    EXPECT_EQ(gui->top, 2);
     guitest::Pixels p = overlayPixels();
-    EXPECT_EQ(p.at(30, 72), GREY) << "the dialog below stays visible around the modal one";
+    EXPECT_EQ(p.at(30, 72), GREY) << "the dialogs below stay visible around the modal ones";
+    EXPECT_EQ(p.at(100, 76), WHITE) << "the middle one's outline";
+    EXPECT_EQ(p.at(119, 111), WHITE) << "the top one's outline";
+    // the uncovered dialogs take the keys, so they are seen: redrawn in the same frame,
+    // bottom to top, with nothing of the closed one left
+    gui->closeDialog();
+    frame();
+    EXPECT_EQ(gui->top, 1);
+    p = overlayPixels();
+    EXPECT_EQ(p.at(30, 72), GREY) << "the bottom one around the middle one";
+    EXPECT_EQ(p.at(100, 76), WHITE) << "the middle one over it";
+    EXPECT_EQ(p.at(119, 111), GREY) << "the top one's outline is gone";
     gui->closeDialog();
     frame();
     EXPECT_EQ(gui->top, 0);
     p = overlayPixels();
-    EXPECT_EQ(p.at(30, 72) >> 24, 0u) << "cleared; the uncovered dialog has not asked to redraw";
+    EXPECT_EQ(p.at(30, 72), GREY);
+    EXPECT_EQ(p.at(100, 76), GREY) << "the middle one's outline is gone";
     EXPECT_TRUE(em->paused);
 }
 
@@ -488,7 +502,7 @@ TEST_F(DialogTest, InputDialogCapturesOneButton) {
     EXPECT_FALSE(config->controls[0][2].conflict);
 
     // a gamepad button is stored with its device text
-    input->rebuildJoysticks({{reinterpret_cast<ALLEGRO_JOYSTICK*>(d), 4, 1, {1, 0, 0, 0}, {2, 0, 0, 0}, "Pad"}});
+    input->rebuildJoysticks({{reinterpret_cast<ALLEGRO_JOYSTICK*>(d), 4, 1, {1, 0, 0, 0}, {2, 0, 0, 0}, "Pad", nullptr}});
     accept();
     ALLEGRO_EVENT e;
     memset(&e, 0, sizeof(e));
@@ -532,9 +546,30 @@ TEST_F(DialogTest, StartupInputDialogCapturesAtOnceAndReturnsToTheGame) {
     frame();
     gui->openDialog(d);  // in place of the question, as its callback does
     frame();
-    for (int i = 0; i < 8; i++) key(ALLEGRO_KEY_A + i);
-    EXPECT_EQ(config->controls[0][0].code, (unsigned)ALLEGRO_KEY_A * 16 + 1) << "the first press counts";
-    EXPECT_EQ(config->controls[0][7].code, (unsigned)(ALLEGRO_KEY_A + 7) * 16 + 1);
+    // Escape keeps a button's binding and moves on: a new player who backs out can still play
+    const unsigned defaults[8] = {config->controls[0][0].code, config->controls[0][1].code,
+                                  config->controls[0][2].code, config->controls[0][3].code,
+                                  config->controls[0][4].code, config->controls[0][5].code,
+                                  config->controls[0][6].code, config->controls[0][7].code};
+    const int keys[8] = {ALLEGRO_KEY_J, ALLEGRO_KEY_ESCAPE, ALLEGRO_KEY_ESCAPE, ALLEGRO_KEY_K,
+                         ALLEGRO_KEY_ESCAPE, ALLEGRO_KEY_X, ALLEGRO_KEY_ESCAPE, ALLEGRO_KEY_ESCAPE};
+    for (int i = 0; i < 8; i++) {
+        EXPECT_EQ(d->selected, 2 + i);
+        key(keys[i]);
+    }
+    for (int i = 0; i < 8; i++) {
+        const unsigned want = keys[i] == ALLEGRO_KEY_ESCAPE ? defaults[i] : (unsigned)keys[i] * 16 + 1;
+        EXPECT_EQ(config->controls[0][i].code, want) << "the first press counts; button " << i;
+        EXPECT_NE(config->controls[0][i].code, 0u) << i;
+    }
+    EXPECT_FALSE(d->waiting);
+    EXPECT_TRUE(config->isSaveQueued());
+    // afterwards Escape clears again, as in Input Settings
+    d->selected = 3;
+    accept();
+    back();
+    EXPECT_EQ(config->controls[0][1].code, 0u);
+    back();  // marks "Return to Game"
     back();
     frame();
     EXPECT_EQ(gui->top, -1) << "leaving closes it: back to the game";

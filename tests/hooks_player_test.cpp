@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 
+#include "app/emulator_main.h"
 #include "audio_support.h"
 #include "console_support.h"
 #include "nes/hooks.h"
@@ -56,6 +58,13 @@ protected:
     std::unique_ptr<vektest::ScopedCwd> cwd;
     std::unique_ptr<vektest::TestConsole> console;
     VekApu* apu = nullptr;
+};
+
+// The shell's pause and focus around a console it does not own.
+struct EmulatorMainShell {
+    vek::EmulatorMain em;
+    explicit EmulatorMainShell(vek::nes::Nes* nes) { em.nes = nes; }
+    ~EmulatorMainShell() { em.nes = nullptr; }
 };
 
 }  // namespace
@@ -135,4 +144,42 @@ TEST_F(DriverCalls, PauseResumeLoopPointAndTheSecondStartEntry) {
     run({0xA9, 0x09, 0x20, 0xC9, 0x91, 0x20, 0x00, 0x91});
     EXPECT_EQ(apu->musicStream, fanfare);
     EXPECT_EQ(console->nes->hooks->pendingMusic, -1);
+}
+
+// The music rests while the game's driver or the program holds it, and plays only when
+// neither does: a dialog closing or the focus returning never undoes the game's pause (the
+// wishing star's jingle), and the focus returning under an open menu does not start it.
+TEST_F(DriverCalls, MusicPlaysOnlyWhileNeitherTheGameNorTheProgramHoldsIt) {
+    run({0xA9, 0x08, 0x20, 0xC9, 0x91, 0x20, 0x00, 0x91});  // LDA #8 / JSR $91C9 / JSR $9100
+    ASSERT_NE(apu->musicStream, nullptr);
+    EmulatorMainShell shell(console->nes);
+    vek::EmulatorMain& em = shell.em;
+
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        bool playing;
+    };
+    const Step steps[] = {
+        {"the track starts", [] {}, true},
+        {"the game pauses it", [&] { run({0x20, 0x08, 0x92}); }, false},
+        {"a dialog opens", [&] { em.pause(); }, false},
+        {"the dialog closes", [&] { em.unpause(); }, false},
+        {"the window loses the focus", [&] { em.focusChanged(false); }, false},
+        {"the window regains it", [&] { em.focusChanged(true); }, false},
+        {"the game resumes it", [&] { run({0x20, 0x15, 0x92}); }, true},
+        {"the focus goes", [&] { em.focusChanged(false); }, false},
+        {"a menu opens", [&] { em.pause(); }, false},
+        {"the focus returns under the menu", [&] { em.focusChanged(true); }, false},
+        {"the game's resume while the menu holds it", [&] { run({0x20, 0x15, 0x92}); }, false},
+        {"the menu closes", [&] { em.unpause(); }, true},
+        {"a menu opens again", [&] { em.pause(); }, false},
+        {"a new track starts under it", [&] { run({0xA9, 0x01, 0x20, 0xC9, 0x91, 0x20, 0x00, 0x91}); }, false},
+        {"the menu closes", [&] { em.unpause(); }, true},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        ASSERT_NE(apu->musicStream, nullptr) << step.what;
+        EXPECT_EQ(al_get_audio_stream_playing(apu->musicStream), step.playing) << step.what;
+    }
 }

@@ -11,6 +11,7 @@
 #include "config/config.h"
 #include "gui/dialog.h"
 #include "gui/gui.h"
+#include "gui/main_menu_dialog.h"
 #include "gui_test_support.h"
 #include "input/input.h"
 #include "nes/nes.h"
@@ -26,7 +27,7 @@ ALLEGRO_JOYSTICK* const PAD_B = reinterpret_cast<ALLEGRO_JOYSTICK*>(&padB);
 ALLEGRO_JOYSTICK* const PAD_C = reinterpret_cast<ALLEGRO_JOYSTICK*>(&padC);
 
 // console bits
-const int A = 1, B = 2, START = 8, UP = 16, LEFT = 64, RIGHT = 128;
+const int A = 1, B = 2, SELECT = 4, START = 8, UP = 16, LEFT = 64, RIGHT = 128;
 // controller button indices of the bindings
 const int I_LEFT = 0, I_RIGHT = 1, I_UP = 2, I_A = 4, I_B = 5, I_START = 6, I_SELECT = 7;
 
@@ -264,7 +265,7 @@ TEST_F(InputTest, GamepadButtonsDriveTheirPlayers) {
 TEST_F(InputTest, UnpluggedPadsNeverFire) {
     bind(0, I_A, buttonCode(1), "0C0322221200-Pad Gone");
     bind(0, I_B, axisCode(0, 0, 1), "0C0322221200-Pad Gone");
-    bind(0, I_START, keyCode(ALLEGRO_KEY_K), "stray text");
+    bind(0, I_SELECT, keyCode(ALLEGRO_KEY_K), "stray text");
     rescan();
     EXPECT_EQ(config->controls[0][I_A].joystick, nullptr);
     EXPECT_EQ(input->buttonToControl(PAD_A, 1), nullptr);
@@ -276,14 +277,14 @@ TEST_F(InputTest, UnpluggedPadsNeverFire) {
     send(axisEvent(PAD_C, 0, 0, -1.0f));
     EXPECT_EQ(buttons(0), 0);
     // a keyboard binding matches whatever its device text says
-    EXPECT_EQ(input->keyToControl(ALLEGRO_KEY_K), &config->controls[0][I_START]);
+    EXPECT_EQ(input->keyToControl(ALLEGRO_KEY_K), &config->controls[0][I_SELECT]);
     send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_K));
-    EXPECT_EQ(buttons(0), START);
+    EXPECT_EQ(buttons(0), SELECT);
 
     // plugged in again: the next enumeration ties the binding to it
     input->rebuildJoysticks({pad(PAD_C, "Pad Gone")});
     send(buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN, PAD_C, 1));
-    EXPECT_EQ(buttons(0), START | A);
+    EXPECT_EQ(buttons(0), SELECT | A);
 }
 
 TEST_F(InputTest, StickDirectionsCrossTheDeadZone) {
@@ -332,7 +333,7 @@ TEST_F(InputTest, DialogModeSendsNavigationKeyBeforeTheCapturedControl) {
     bind(1, I_A, buttonCode(3), uidA);    // player 2's A: captured only
     bind(0, I_UP, axisCode(0, 1, 1), uidA);
     rescan();
-    console->setButtons(0, RIGHT);  // held before the menu opened: stays held
+    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_RIGHT));  // held before the menu opened: stays held
     RecordingDialog* d = openRecorder();
 
     send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_ENTER));
@@ -387,6 +388,107 @@ TEST_F(InputTest, DialogModeReleasesClearOnlyTheirNavigationKey) {
     EXPECT_EQ(input->navkeyState[NAVKEY_BACK], 0);
     EXPECT_EQ(d->calls, (std::vector<std::string>{"key 5", "control " + std::to_string(buttonCode(1)) + " '" + uidA + "'"}))
         << "releases report nothing";
+}
+
+// The console's buttons are made to match what is held whenever the first dialog opens or
+// the last one closes, and whenever the pads are listed again.
+TEST_F(InputTest, TheConsoleFollowsWhatIsHeldAcrossDialogsAndPadRebuilds) {
+    bind(1, I_A, buttonCode(3), uidA);
+    bind(1, I_LEFT, axisCode(0, 0, 1), uidA);
+    rescan();
+    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_RIGHT));  // let go in the menu
+    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_A));      // held throughout
+    send(buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN, PAD_A, 3));  // let go in the menu
+    openRecorder();
+    EXPECT_EQ(buttons(0), RIGHT | A);
+    EXPECT_EQ(buttons(1), A);
+    send(keyEvent(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_RIGHT));
+    send(buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_UP, PAD_A, 3));
+    send(axisEvent(PAD_A, 0, 0, -1.0f));                        // pushed in the menu
+    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_W));      // player 1's Start
+    EXPECT_EQ(buttons(0), RIGHT | A) << "the console is left alone under the dialog";
+    em->_gui->closeDialog();
+    em->_gui->update();
+    EXPECT_EQ(buttons(0), A) << "Right was let go; a held Start reaches the game only by a fresh press";
+    EXPECT_EQ(buttons(1), LEFT);
+    send(keyEvent(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_A));
+    EXPECT_EQ(buttons(0), 0);
+
+    // the pads listed again while a stick and a button are held: both stay held, and their
+    // releases are seen
+    ALLEGRO_JOYSTICK_STATE held;
+    memset(&held, 0, sizeof(held));
+    held.stick[0].axis[0] = -0.9f;
+    held.button[3] = 32767;
+    structJoystickInfo info = pad(PAD_A, "Pad Alpha");
+    info.state = &held;
+    input->rebuildJoysticks({info});
+    EXPECT_EQ(buttons(1), LEFT | A);
+    send(axisEvent(PAD_A, 0, 0, 0.0f));
+    send(buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_UP, PAD_A, 3));
+    EXPECT_EQ(buttons(1), 0);
+    // and a rebuild that finds them at rest lets go of what was held
+    send(axisEvent(PAD_A, 0, 0, -1.0f));
+    EXPECT_EQ(buttons(1), LEFT);
+    input->rebuildJoysticks({pad(PAD_A, "Pad Alpha")});
+    EXPECT_EQ(buttons(1), 0);
+
+    // keys released in another window are never reported: losing the focus lets go of them
+    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_LEFT));
+    em->focusChanged(false);
+    EXPECT_EQ(buttons(0), 0);
+    EXPECT_FALSE(input->isKeyHeld(ALLEGRO_KEY_LEFT));
+}
+
+// Start held on any player's controller, key or pad, opens the main menu; the game never
+// sees it.
+TEST_F(InputTest, StartOnAnyControllerOpensTheMenu) {
+    em->_gui = new gui::Gui(em, input, config);
+    input->gui = em->_gui;
+    bind(1, I_START, keyCode(ALLEGRO_KEY_K));
+    bind(2, I_START, buttonCode(9), uidA);
+    bind(3, I_START, axisCode(1, 0, 2), uidB);
+    rescan();
+    const ALLEGRO_EVENT presses[4] = {
+        keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_W), keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_K),
+        buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN, PAD_A, 9), axisEvent(PAD_B, 1, 0, 1.0f)};
+    const ALLEGRO_EVENT releases[4] = {
+        keyEvent(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_W), keyEvent(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_K),
+        buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_UP, PAD_A, 9), axisEvent(PAD_B, 1, 0, 0.0f)};
+    for (int player = 0; player < 4; player++) {
+        send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_A));  // player 1's A, held meanwhile
+        send(presses[player]);
+        ASSERT_EQ(buttons(player) & START, START) << player;
+        em->handleOpenMenu();
+        for (int p = 0; p < 4; p++) EXPECT_EQ(buttons(p) & START, 0) << "player " << player << ": Start of " << p;
+        EXPECT_EQ(buttons(0) & A, A) << "other buttons stay";
+        em->_gui->update();
+        EXPECT_NE(dynamic_cast<gui::MainMenuDialog*>(em->_gui->dialogs[0]), nullptr) << player;
+        EXPECT_EQ(em->_gui->top, 0);
+        em->handleOpenMenu();  // with the menu open, nothing more opens
+        EXPECT_EQ(em->_gui->pendingDialog, nullptr);
+        em->_gui->closeDialog();
+        em->_gui->update();
+        EXPECT_EQ(buttons(player) & START, 0) << "a Start still held when the menu closes stays away";
+        send(releases[player]);
+    }
+}
+
+// A navigation key pressed under one dialog never scrolls the next one by itself.
+TEST_F(InputTest, EveryNewDialogStartsWithNavigationAtRest) {
+    openRecorder();
+    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_DOWN));  // pressed in the menu,
+    em->_gui->closeDialog();
+    em->_gui->update();
+    send(keyEvent(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_DOWN));    // let go in play
+    openRecorder();
+    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_UP));    // held when the next one opens
+    RecordingDialog* next = new RecordingDialog(em->_gui);
+    em->_gui->openDialog(next);
+    em->_gui->update();
+    for (int update = 0; update < 40; update++) em->_gui->update();
+    EXPECT_EQ(next->calls, std::vector<std::string>{}) << "no key repeats by itself";
+    for (int n = 0; n < NUM_NAVKEYS; n++) EXPECT_EQ(input->navkeyState[n], 0) << n;
 }
 
 TEST_F(InputTest, HeldUpAndDownRepeatAfter25UpdatesThenEvery5) {

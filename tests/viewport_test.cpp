@@ -88,3 +88,31 @@ TEST(MonitorFit, WindowThatFitsStaysAndOneLeftOfTheMonitorComesIn) {
     EXPECT_EQ(f.x, 1920);
     EXPECT_TRUE(f.moved);
 }
+
+TEST(Viewport, AWindowOnNoMonitorIsBroughtOntoTheNearest) {
+    const vek::MonitorRect two[2] = {{0, 0, 1920, 1080}, {1920, 0, 3200, 1024}};
+    struct Case {
+        const char* what;
+        int x, y, w, h;
+        const vek::MonitorRect* monitors;
+        int count;
+        int wantX, wantY;
+        bool moved;
+    } cases[] = {
+        {"on the monitor: left alone", 100, 100, 512, 480, two, 1, 100, 100, false},
+        {"partly over the right edge: left alone", 1800, 100, 512, 480, two, 1, 1800, 100, false},
+        {"right of a 1920-wide screen", 3000, 100, 512, 480, two, 1, 1920 - 512, 100, true},
+        {"title bar above the top edge", 300, -40, 768, 720, two, 1, 300, 0, true},
+        {"beyond both corners", -500, 5000, 768, 720, two, 1, 0, 1080 - 720, true},
+        {"on the second monitor: left alone", 3000, 100, 512, 480, two, 2, 3000, 100, false},
+        {"below the second monitor: onto it", 2500, 1050, 512, 480, two, 2, 2500, 1024 - 480, true},
+        {"larger than the monitor: its top-left corner", 5000, 5000, 2000, 1200, two, 1, 0, 0, true},
+        {"no monitors at all: left alone", 3000, 100, 512, 480, two, 0, 3000, 100, false},
+    };
+    for (const Case& c : cases) {
+        int x = c.x, y = c.y;
+        EXPECT_EQ(vek::bringOntoMonitor(x, y, c.w, c.h, c.monitors, c.count), c.moved) << c.what;
+        EXPECT_EQ(x, c.wantX) << c.what;
+        EXPECT_EQ(y, c.wantY) << c.what;
+    }
+}

@@ -13,30 +13,31 @@ check() {  # check DESCRIPTION COMMAND...
 }
 
 start_xvfb() {
-    local n
-    for n in $(seq 90 140); do
-        if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
-            Xvfb :$n -screen 0 1920x1080x24 -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-            XVFB_PID=$!
-            export DISPLAY=:$n
-            for _ in $(seq 50); do
-                # another test that picked the same number at the same moment owns the
-                # display when the lock file names its server: take the next number
-                kill -0 $XVFB_PID 2>/dev/null || break
-                if [ "$(cat /tmp/.X$n-lock 2>/dev/null | tr -d ' \n')" = "$XVFB_PID" ] &&
-                    xdotool getdisplaygeometry >/dev/null 2>&1; then
-                    # a window manager, as on a desktop: it places and moves windows,
-                    # tells programs where they are and hands out the focus
-                    openbox >"$WORK/openbox.log" 2>&1 &
-                    WM_PID=$!
-                    sleep 0.5
-                    return 0
-                fi
-                sleep 0.1
-            done
-            kill $XVFB_PID 2>/dev/null
-        fi
+    # the server chooses a free display number itself: other test runs may be starting theirs
+    # at the same moment
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        [ -s "$WORK/display" ] && break
+        kill -0 $XVFB_PID 2>/dev/null || break
+        sleep 0.1
     done
+    local n; n=$(head -n 1 "$WORK/display" 2>/dev/null)
+    if [ -n "$n" ] && kill -0 $XVFB_PID 2>/dev/null; then
+        export DISPLAY=:$n
+        for _ in $(seq 50); do
+            if xdotool getdisplaygeometry >/dev/null 2>&1; then
+                # a window manager, as on a desktop: it places and moves windows,
+                # tells programs where they are and hands out the focus
+                openbox >"$WORK/openbox.log" 2>&1 &
+                WM_PID=$!
+                sleep 0.5
+                return 0
+            fi
+            sleep 0.1
+        done
+    fi
+    kill $XVFB_PID 2>/dev/null
     echo "could not start Xvfb" >&2
     return 1
 }
@@ -98,6 +99,16 @@ screenshot() {
 cfg_value() {
     local dir=${2:-$RUN}
     grep -m1 "^$1=" "$dir/Ember Spire.cfg" 2>/dev/null | cut -d= -f2-
+}
+
+# pixel NAME X Y: the colour of one pixel of the screenshot $WORK/NAME.png
+pixel() {
+    /usr/bin/convert "$WORK/$1.png" -format "%[pixel:p{$2,$3}]" info: 2>/dev/null
+}
+
+# is_grey LEVEL COLOUR: COLOUR (as ImageMagick names it) is the grey LEVEL,LEVEL,LEVEL
+is_grey() {
+    grep -qE "^(gray\($1\)|s?rgb\($1,$1,$1\))$" <<<"$2"
 }
 
 # pixel_diff A B: number of differing pixels between two images of one size; nothing when

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The overlay menus of the real program under Xvfb, driven with the keyboard through
-# xdotool: the start-up question, the main menu pausing the game, audio and input settings
-# reaching the configuration file, a rebound key playing the game, reset and exit.
+# xdotool: the start-up question answered Yes and its capture saved, the main menu pausing
+# the game, keys let go in a menu, audio and input settings reaching the configuration file,
+# a rebound key playing the game, reset and exit.
 # usage: menus_e2e.sh GAME XCLOSE RUNNER [SCREENSHOT_DIR]
 set -u
 GAME=$(realpath "$1"); XCLOSE=$(realpath "$2"); RUNNER=$(realpath "$3"); SHOTS=${4:-}
@@ -46,24 +47,34 @@ wait_window || { fail "a window appears"; cat "$RUN/stderr.log"; finish; exit 1;
 xdotool windowactivate --sync "$WIN" 2>/dev/null; xdotool windowfocus --sync "$WIN" 2>/dev/null
 sleep 2
 
-# --- first start: the question about configuring a controller; "No" is remembered
+
+# --- first start: the question about configuring a controller, answered Yes; the capture of
+# player 1's eight buttons follows, where Escape keeps a button's binding and moves on
 shot question
 # the question's box (128 x 50, centred, grey 72) at 3x: its inside left edge
-px=$(/usr/bin/convert "$WORK/question.png" -format '%[pixel:p{205,300}]' info: 2>/dev/null)
-check "a first start asks about configuring a controller (box colour $px)" \
-    grep -qE '^(gray\(72\)|s?rgb\(72,72,72\))$' <<<"$px"
-keys Right Return
+px=$(pixel question 205 300)
+check "a first start asks about configuring a controller (box colour $px)" is_grey 72 "$px"
+keys Return
+shot capture
+keys Escape Escape Escape Escape a f Escape Escape
+sleep 0.3
+shot captured
+keys Return   # "Return to Game"
 sleep 1
-check "answering No writes skipControllerConfig=1" [ "$(cfg_value skipControllerConfig)" = 1 ]
+check "the answer is remembered (skipControllerConfig=$(cfg_value skipControllerConfig))" \
+    [ "$(cfg_value skipControllerConfig)" = 1 ]
+check "the captured key is saved (player1ControlB=$(cfg_value player1ControlB))" [ "$(cfg_value player1ControlB)" = "97:" ]
+check "Escape kept the other bindings ($(cfg_value player1ControlLeft) $(cfg_value player1ControlDown) $(cfg_value player1ControlStart))" \
+    [ "$(cfg_value player1ControlLeft)/$(cfg_value player1ControlDown)/$(cfg_value player1ControlStart)" = "1313:/1361:/369:" ]
 sleep 2
 shot title
 
 # --- Escape opens the menu and the game stands still
 press a  # player 1 joins
 sleep 0.5
-xdotool keydown Right; sleep 0.7
+xdotool keydown Right; sleep 0.3   # not as far as the wall: the walk goes on after the menu
 shot walking1
-sleep 0.5
+sleep 0.3
 shot walking2
 check "without a menu the mage walks (picture changes)" differs walking1 walking2 20
 keys Escape
@@ -86,7 +97,31 @@ check "the audio dialog draws the lower volume" differs audio-before audio 5
 keys Escape Escape   # Back marks "Return to Menu", Back again returns to the menu
 shot menu-audio-marked
 keys Escape          # Back on the main menu resumes the game
-sleep 1
+
+# --- Right was let go while the menu was open: the mage stands still once it closes
+shot resumed1
+sleep 0.7
+shot resumed2
+# the stars and flames are masked out; the fairy's wings still flap (a few hundred pixels),
+# a walking mage changes thousands
+d=$(masked_diff "$WORK/resumed1.png" "$WORK/resumed2.png" "$WORK/title-mask.png")
+check "a key let go in the menu is let go in the game ($d pixels changed)" [ "${d:-999999}" -lt 600 ]
+
+# --- Down pressed in the menu and let go in the game leaves nothing behind: the next menu
+# does not scroll by itself
+keys Escape
+xdotool keydown --window "$WIN" Down 2>/dev/null || xdotool keydown Down
+sleep 0.1
+keys Escape
+xdotool keyup --window "$WIN" Down 2>/dev/null || xdotool keyup Down
+keys Escape
+sleep 1.5
+shot menu-still
+# the selection bar on "Resume" (overlay 83,91 at 3x)
+px=$(pixel menu-still 252 285)
+check "the next menu stays on Resume (bar colour $px)" is_grey 120 "$px"
+keys Escape
+sleep 0.5
 
 # --- Input Settings: keys shown by name, then player 1's A rebound to J
 keys Escape Down Return

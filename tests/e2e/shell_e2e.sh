@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The real program under Xvfb: window, title with the frame rate, the picture, closing,
-# the window position kept across runs, no display, a read-only working directory.
-# usage: shell_e2e.sh GAME XCLOSE RUNNER
+# the window position kept across runs (and brought back from off the screen), Alt+Enter
+# held down, no display, a display re-creation that fails, a read-only working directory.
+# usage: shell_e2e.sh GAME XCLOSE RUNNER FAILING_DISPLAY
 set -u
-GAME=$(realpath "$1"); XCLOSE=$(realpath "$2"); RUNNER=$(realpath "$3")
+GAME=$(realpath "$1"); XCLOSE=$(realpath "$2"); RUNNER=$(realpath "$3"); FAILING=$(realpath "$4")
 WORK=$(mktemp -d /tmp/vek-e2e-shell.XXXXXX)
 chmod 755 "$WORK"
 . "$(dirname "$0")/lib.sh"
@@ -21,7 +22,7 @@ if wait_window; then
     sleep 4
     title=$(xdotool getwindowname "$WIN")
     fps=$(sed -n 's/^Ember Spire (\([0-9]*\) fps)$/\1/p' <<<"$title")
-    check "the title shows the frame rate of about 60 ('$title')" [ -n "$fps" ] && [ "${fps:-0}" -ge 50 ] && [ "${fps:-0}" -le 62 ]
+    check "the title shows the frame rate of about 60 ('$title')" [ "${fps:-0}" -ge 50 -a "${fps:-0}" -le 62 ]
     # move the window and let the loop record the new position (once a second)
     xdotool windowmove "$WIN" 210 140
     sleep 2.5
@@ -65,11 +66,94 @@ if wait_window; then
     /usr/bin/convert "$WORK/window.png" -sample 256x240\! "$WORK/window-1x.png"
     title_frames "$WORK/title"
     diff=$(nearest_diff "$WORK/window-1x.png" "$WORK/title")
-    check "the window shows the cartridge's title screen ($diff of 61440 pixels differ)" [ -n "$diff" ] && [ "$diff" = 0 ]
+    check "the window shows the cartridge's title screen ($diff of 61440 pixels differ)" [ "${diff:-x}" = 0 ]
     [ -n "${VEK_E2E_KEEP:-}" ] && cp "$WORK/window.png" "$VEK_E2E_KEEP/shell-window.png"
 else
     fail "the picture test shows a window"
 fi
+
+# --- a stored position on no monitor: right of the 1920-wide screen, title bar above its top
+RUN=$WORK/offscreen; mkdir -p "$RUN"
+printf 'skipControllerConfig=1\nwindowViewportX=3000\nwindowViewportY=-40\n' >"$RUN/Ember Spire.cfg"
+start_game "$RUN"
+if wait_window; then
+    sleep 1.5
+    read -r x y w h <<<"$(window_geometry)"
+    # the window manager's frame adds a pixel or two around the window
+    check "a window stored off the screen opens on it ($x,$y ${w}x$h)" [ "$x" -ge 0 -a $((x + w)) -le 1924 -a "$y" -ge 0 ]
+    "$XCLOSE" "$WIN"; wait_exit 10
+    check "and that place is kept ($(cfg_value windowViewportX),$(cfg_value windowViewportY))" \
+        [ "$(cfg_value windowViewportX)" -le $((1920 - 768)) -a "$(cfg_value windowViewportY)" -ge 0 ]
+else
+    fail "a window stored off the screen appears"
+fi
+
+# --- Alt+Enter held down: one switch per press, the notice takes the next Enter, and the
+# window comes back to where it was. Typed as on a keyboard, to the window with the focus.
+RUN=$WORK/altenter; mkdir -p "$RUN"
+printf 'skipControllerConfig=1\nwindowViewportX=100\nwindowViewportY=100\n' >"$RUN/Ember Spire.cfg"
+start_game "$RUN"
+hold_alt_enter() {
+    xdotool keydown alt keydown Return
+    sleep 1.5
+    xdotool keyup Return keyup alt
+    sleep 1
+    wait_window && xdotool windowactivate --sync "$WIN" 2>/dev/null
+    sleep 0.5
+}
+if wait_window; then
+    xdotool windowactivate --sync "$WIN" 2>/dev/null
+    sleep 1.5
+    before=$(window_geometry)
+    hold_alt_enter
+    check "held Alt+Enter switches to full screen once (fullscreen=$(cfg_value fullscreen))" [ "$(cfg_value fullscreen)" = 1 ]
+    timeout 10 /usr/bin/import -window "$WIN" "$WORK/held-notice.png"
+    xdotool key Return
+    sleep 0.5
+    timeout 10 /usr/bin/import -window "$WIN" "$WORK/held-continued.png"
+    d=$(pixel_diff "$WORK/held-notice.png" "$WORK/held-continued.png")
+    check "the notice takes the next Enter ($d pixels changed)" [ "${d:-0}" -ge 2000 ]
+    [ -n "${VEK_E2E_KEEP:-}" ] && cp "$WORK/held-notice.png" "$WORK/held-continued.png" "$VEK_E2E_KEEP/"
+    hold_alt_enter
+    xdotool key Return
+    sleep 1.5
+    check "held again: back in the window, which has not moved ($before -> $(window_geometry))" \
+        [ "$(cfg_value fullscreen)" = 0 -a "$(window_geometry)" = "$before" ]
+    check "no surplus notices were asked for" bash -c "! grep -q 'multiple modal' '$RUN/error.log'"
+    "$XCLOSE" "$WIN"; wait_exit 10
+    check "the place stays stored ($(cfg_value windowViewportX),$(cfg_value windowViewportY))" \
+        [ "$(cfg_value windowViewportX),$(cfg_value windowViewportY)" = "100,100" ]
+else
+    fail "the Alt+Enter test shows a window"
+fi
+
+# --- a screen-mode switch whose new display the system refuses: the program goes back to
+# the window it had; when that is refused too, it ends with status 1
+for fails in 1 2; do
+    RUN=$WORK/failing$fails; mkdir -p "$RUN"
+    printf 'skipControllerConfig=1\n' >"$RUN/Ember Spire.cfg"
+    (cd "$RUN" && exec "$FAILING" $fails >"$RUN/stdout.log" 2>"$RUN/stderr.log") &
+    GAME_PID=$!
+    if wait_window; then
+        xdotool windowactivate --sync "$WIN" 2>/dev/null
+        sleep 1
+        xdotool key alt+Return
+        sleep 2
+        if [ $fails = 1 ]; then
+            wait_window
+            title=$(xdotool getwindowname "$WIN" 2>/dev/null)
+            check "a refused full screen leaves the game running in a window ('$title', fullscreen=$(cfg_value fullscreen))" \
+                [ "$(cfg_value fullscreen)" = 0 -a "${title%fps)}" != "$title" ]
+            "$XCLOSE" "$WIN"; wait_exit 10
+        else
+            wait_exit 10
+            check "with no display at all it exits with status 1 (got $GAME_STATUS)" [ "$GAME_STATUS" = 1 ]
+        fi
+        check "the refusal is in error.log ($fails)" grep -q "could not be re-created" "$RUN/error.log"
+    else
+        fail "the failing-display program shows a window"
+    fi
+done
 
 # --- no display: status 1 and the reason in error.log
 RUN=$WORK/nodisplay; mkdir -p "$RUN"
