@@ -107,8 +107,10 @@ int EmulatorMain::start() {
     delete _config;
     _config = new Config();
     if (!_config->load()) {
-        Util::logErrorF("Failed to load configuration file '%s', creating file with default values\n",
-                        Config::CONFIG_FILE);
+        // a file that is there but unreadable has been reported and is not created anew
+        if (!_config->keepFile)
+            Util::logErrorF("Failed to load configuration file '%s', creating file with default values\n",
+                            Config::CONFIG_FILE);
         _config->loadDefaultValues();
     }
     Util::resetErrorLog();
@@ -367,8 +369,10 @@ bool EmulatorMain::alInitialize() {
     if (!createDisplay(true)) return false;
 
     if (!al_init_primitives_addon()) Util::logErrorF("al_init_primitives_addon failed!\n");
-    if (!al_install_audio()) Util::logErrorF("al_install_audio failed!\n");
-    if (!al_init_acodec_addon()) Util::logErrorF("al_init_acodec_addon failed!\n");
+    // the sound (the audio add-on, the codecs, the mixer, then the decoded effects) comes up
+    // on a thread of its own while the first frames are made; the music player takes it over
+    // when the game first asks for a sound
+    nes::VekApu::startAudio();
     return true;
 }
 

@@ -1,31 +1,55 @@
 #!/usr/bin/env bash
-# Measures the real program under Xvfb: the time from process start until the title screen
-# is on screen, and the CPU the program uses while it runs the title screen at 60 fps.
-# usage: bench/shell_measure.sh [build/game/ember-spire]   (needs Xvfb, xdotool, ImageMagick)
+# Measures the real program under Xvfb: the time from process start until its first picture
+# is on screen (read back from the X server by bench/first-picture; several runs, median),
+# and the CPU the program uses while it runs the title screen at 60 fps.
+# Several programs (an older build beside the new one, say) are measured in turn, run for
+# run, so that the load of a shared machine falls on each alike.
+# usage: bench/shell_measure.sh [RUNS [PROGRAM...]]   (from the source folder; the build
+#        folder is $BUILD, default build; needs Xvfb and xdotool)
 set -u
-GAME=$(realpath "${1:-build/game/ember-spire}")
+BUILD=$(realpath "${BUILD:-build}")
+RUNS=${1:-9}
+shift
+PROGRAMS=("$@")
+[ ${#PROGRAMS[@]} -gt 0 ] || PROGRAMS=("$BUILD/game/ember-spire")
+PROBE=$BUILD/bench/first-picture
 WORK=$(mktemp -d /tmp/vek-measure.XXXXXX)
 . "$(dirname "$0")/../tests/e2e/lib.sh"
-trap 'stop_xvfb; [ -n "${GAME_PID:-}" ] && kill -9 $GAME_PID 2>/dev/null; rm -rf "$WORK"' EXIT
+trap '[ -n "${GAME_PID:-}" ] && kill -9 $GAME_PID 2>/dev/null && wait $GAME_PID 2>/dev/null; stop_xvfb; rm -rf "$WORK"' EXIT
+[ -x "$PROBE" ] || { echo "build $PROBE first"; exit 1; }
+export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
 start_xvfb || exit 1
 
-RUN=$WORK/run; mkdir -p "$RUN"
-cp -r "$(dirname "$GAME")/music" "$(dirname "$GAME")/sfx" "$RUN/" 2>/dev/null
-printf 'skipControllerConfig=1\n' >"$RUN/Ember Spire.cfg"
+fresh_run() {  # a working directory with the assets and a settings file that asks nothing
+    RUN=$WORK/run; rm -rf "$RUN"; mkdir -p "$RUN"
+    ln -s "$BUILD/game/music" "$RUN/music"; ln -s "$BUILD/game/sfx" "$RUN/sfx"
+    printf 'skipControllerConfig=1\n' >"$RUN/Ember Spire.cfg"
+}
 
-t0=$(date +%s.%N)
+declare -A times
+for i in $(seq "$RUNS"); do
+    for p in "${!PROGRAMS[@]}"; do
+        fresh_run
+        ms=$("$PROBE" "$RUN" "$(realpath "${PROGRAMS[$p]}")" 2>"$WORK/pid")
+        GAME_PID=$(head -n 1 "$WORK/pid")
+        kill -9 "$GAME_PID" 2>/dev/null; wait "$GAME_PID" 2>/dev/null; GAME_PID=
+        [ -n "$ms" ] || { echo "${PROGRAMS[$p]} run $i: no picture"; exit 1; }
+        times[$p]="${times[$p]:-} $ms"
+        sleep 0.3
+    done
+done
+for p in "${!PROGRAMS[@]}"; do
+    sorted=$(printf '%s\n' ${times[$p]} | sort -n | tr '\n' ' ')
+    median=$(printf '%s\n' ${times[$p]} | sort -n |
+        awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2}')
+    printf 'start to first picture on screen: median %s ms of %d runs (%s) %s\n' \
+        "$median" "$RUNS" "$sorted" "${PROGRAMS[$p]}"
+done
+
+GAME=$(realpath "${PROGRAMS[0]}")
+fresh_run
 start_game "$RUN"
 wait_window || { echo "no window"; exit 1; }
-# the first screenshot with anything but black in it
-while :; do
-    /usr/bin/import -window "$WIN" "$WORK/s.png" 2>/dev/null || continue
-    colours=$(/usr/bin/identify -format '%k' "$WORK/s.png" 2>/dev/null)
-    [ "${colours:-1}" -gt 1 ] && break
-    [ "$(echo "$(date +%s.%N) - $t0 > 20" | bc)" = 1 ] && { echo "no picture after 20 s"; exit 1; }
-done
-t1=$(date +%s.%N)
-printf 'start to title screen on screen: %.0f ms\n' "$(echo "($t1 - $t0) * 1000" | bc)"
-
 sleep 3
 hz=$(getconf CLK_TCK)
 read -r u0 s0 < <(awk '{print $14, $15}' /proc/$GAME_PID/stat)

@@ -48,6 +48,13 @@ public:
     // a stored viewport position of this value means that no position is known
     static const int NO_POSITION = 2147483647;
 
+    // a settings file is a few kilobytes: reading stops here, whatever follows is ignored
+    static const int MAX_FILE_SIZE = 512 * 1024;
+    // settings lines shown on standard output while loading; the rest are counted
+    static const int MAX_LOGGED_LINES = 2 * NUM_OPTIONS;
+    // a temporary file of a save older than this is left over, whoever made it
+    static const int STALE_TEMP_SECONDS = 3600;
+
     // video: window geometry
     int windowViewportX;
     int windowViewportY;
@@ -84,6 +91,9 @@ public:
     char parseValue[512];
 
     bool saveQueued;
+    // the file is there but could not be read: this run plays on defaults and never
+    // writes over it
+    bool keepFile;
 
     // the registry, in the order of the lines of the file
     structConfigOption options[NUM_OPTIONS];
@@ -110,6 +120,7 @@ public:
     bool parseLine(const char* line);
     bool load();
     bool save();
+    void keepUnreadableFile(int err);
 
     // deferred saving: queueSave() marks the file dirty, update() writes it
     void queueSave();

@@ -1,12 +1,13 @@
 #include "gui/font.h"
 
+#include <cstring>
 #include <vector>
 
 #include "app/util.h"
 
 namespace vek {
 
-Font::Font() : h(1), lineH(1), color(al_map_rgba(255, 255, 255, 255)) {
+Font::Font() : h(1), lineH(1), color(al_map_rgba(255, 255, 255, 255)), strip(nullptr) {
     for (int i = 0; i < NUM_GLYPHS; i++) glyphs[i] = nullptr;
 }
 
@@ -15,6 +16,8 @@ Font::~Font() {
         if (glyphs[i]) al_destroy_bitmap(glyphs[i]);
         glyphs[i] = nullptr;
     }
+    if (strip) al_destroy_bitmap(strip);
+    strip = nullptr;
 }
 
 bool Font::load(const char* path) {
@@ -40,27 +43,34 @@ bool Font::load(const char* path) {
         }
         al_unlock_bitmap(strip);
     }
-    ALLEGRO_BITMAP* oldTarget = al_get_target_bitmap();
+    // the glyphs are windows into the strip: nothing is copied and no glyph needs a
+    // drawing target of its own, which is what made the start of the program slow
     for (size_t m = 1; m < markers.size() && (int)m <= NUM_GLYPHS; m++) {
         const int start = markers[m - 1];
-        const int gw = markers[m] - start;
-        ALLEGRO_BITMAP* glyph = al_create_bitmap(gw, h);
-        if (glyph) {
-            al_set_target_bitmap(glyph);
-            al_clear_to_color(al_map_rgba(0, 0, 0, 0));
-            al_draw_bitmap_region(strip, start, 0, gw, h, 0, 0, 0);
-        }
-        glyphs[m - 1] = glyph;
+        glyphs[m - 1] = al_create_sub_bitmap(strip, start, 0, markers[m] - start, h);
     }
-    al_set_target_bitmap(oldTarget);
-    al_destroy_bitmap(strip);
+    if (!glyphs[0]) {
+        for (int i = 0; i < NUM_GLYPHS; i++) {
+            if (glyphs[i]) al_destroy_bitmap(glyphs[i]);
+            glyphs[i] = nullptr;
+        }
+        al_destroy_bitmap(strip);
+        return false;
+    }
+    this->strip = strip;
     return true;
 }
 
-// how far the pen moves for one byte; bytes 128 and above count as spaces
-int Font::advance(char c) {
+// The glyph of a byte above the space: its own up to 127; bytes 128 and above (a gamepad
+// name in UTF-8, say) all show the box of 127, whether char is signed or not.
+ALLEGRO_BITMAP* Font::glyphOf(unsigned char c) {
+    return glyphs[(c < 128 ? c : 127) - FIRST_CHAR];
+}
+
+// how far the pen moves for one byte; space and control characters move by a space
+int Font::advance(unsigned char c) {
     if (c > 32) {
-        ALLEGRO_BITMAP* g = glyphs[c - FIRST_CHAR];
+        ALLEGRO_BITMAP* g = glyphOf(c);
         return g ? al_get_bitmap_width(g) : 0;
     }
     return glyphs[0] ? al_get_bitmap_width(glyphs[0]) : 0;
@@ -75,12 +85,12 @@ void Font::drawText(ALLEGRO_BITMAP* target, int x, int y, const char* text) {
     int px = x;
     int py = y;
     for (const char* p = text; *p; p++) {
-        const char c = *p;
+        const unsigned char c = (unsigned char)*p;
         if (c == '\n') {
             py += lineH;
             px = x;
         } else if (c > 32) {
-            ALLEGRO_BITMAP* glyph = glyphs[c - FIRST_CHAR];
+            ALLEGRO_BITMAP* glyph = glyphOf(c);
             if (!glyph) continue;
             if (plain)
                 al_draw_bitmap(glyph, px, py, 0);
@@ -112,11 +122,25 @@ void Font::getTextSize(const char* text, int* w, int* h) {
             lineW = 0;
             continue;
         }
-        lineW += advance(*p);
+        lineW += advance((unsigned char)*p);
         if (lineW > widest) widest = lineW;
     }
     if (w) *w = widest;
     if (h) *h = this->h + lineH * lines;
+}
+
+void Font::cutToWidth(char* text, unsigned size, int maxW) {
+    static const char MARK[] = "...";
+    int w = 0;
+    getTextSize(text, &w, nullptr);
+    if (w <= maxW) return;
+    int markW = 0;
+    getTextSize(MARK, &markW, nullptr);
+    size_t len = strlen(text);
+    while (len > 0 && (w + markW > maxW || len + sizeof(MARK) > size)) w -= advance((unsigned char)text[--len]);
+    if (len + sizeof(MARK) > size) return;
+    text[len] = 0;
+    strcat(text, MARK);
 }
 
 void Font::setColor(ALLEGRO_COLOR color) {

@@ -161,15 +161,21 @@ void InputDialog::render(ALLEGRO_BITMAP* target, int x, int y) {
             char line[1024];
             Input::getControlName(control, sizeof(control), b.code);
             Input::getDeviceNameFromUid(device, sizeof(device), b.uid);
-            if (device[0])
+            if (device[0]) {
+                // a pad's name is cut to what the row leaves beside the control's name
+                snprintf(line, sizeof(line), "[ %s |  ]", control);
+                int used = 0;
+                font.getTextSize(line, &used, nullptr);
+                font.cutToWidth(device, sizeof(device), BINDING_W - used);
                 snprintf(line, sizeof(line), "[ %s | %s ]\n", control, device);
-            else
+            } else {
                 snprintf(line, sizeof(line), "[ %s ]\n", control);
+            }
             if (b.uid[0] && !b.joystick)
                 font.setColor(al_map_rgb(255, 80, 80));
             else if (b.conflict)
                 font.setColor(al_map_rgb(255, 255, 80));
-            font.drawText(target, x + 95, y + 5 + (3 + i) * p, line);
+            font.drawText(target, x + BINDING_X, y + 5 + (3 + i) * p, line);
             font.resetColor();
         }
 

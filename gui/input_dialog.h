@@ -16,6 +16,9 @@ public:
     static const int ROW_LAST_BUTTON = 9;
     static const int ROW_RETURN = 10;
     static const int NUM_ROWS = 11;
+    // the column of the bindings, and its width up to the frame with a pixel to spare
+    static const int BINDING_X = 95;
+    static const int BINDING_W = 256 - 6 - BINDING_X;
 
     int selected;
     int player;

@@ -136,9 +136,20 @@ Joystick* Input::getJoystick(ALLEGRO_JOYSTICK* joystick) {
 void Input::getControlName(char* out, unsigned size, unsigned code) {
     if (size == 0) return;
     switch (codeKind(code)) {
-    case CONTROL_KEY:
-        snprintf(out, size, "Key %u", codeIndex(code));
+    case CONTROL_KEY: {
+        // Allegro names the keys once the keyboard is installed, in capitals ("J", "ENTER")
+        // or as the window system does ("j", "Return"): they are shown in capitals
+        const unsigned key = codeIndex(code);
+        if (key > 0 && key < ALLEGRO_KEY_MAX && al_is_keyboard_installed()) {
+            Util::strncpy0(out, al_keycode_to_name((int)key), size);
+            for (char* c = out; *c; c++) {
+                if (*c >= 'a' && *c <= 'z') *c = (char)(*c - 'a' + 'A');
+            }
+        } else {
+            snprintf(out, size, "Key %u", key);
+        }
         break;
+    }
     case CONTROL_BUTTON:
         snprintf(out, size, "Button %u", codeIndex(code));
         break;

@@ -1,6 +1,7 @@
 #include "nes/vek_apu.h"
 
 #include <allegro5/allegro.h>
+#include <allegro5/allegro_acodec.h>
 #include <allegro5/allegro_audio.h>
 
 #include "app/util.h"
@@ -41,26 +42,166 @@ const float VekApu::MUSIC_BASE_VOLUME = 0.85f;
 // the dreamy track runs a hair slow: the single-precision value with bits 0x3F7F943F
 static const float DREAMY_SPEED = 0.9983558f;
 static const double FORCED_LOOP_POSITION = 1.596;
+// the shortest stretch of sound a stream loops over
+static const double MIN_LOOP_SECONDS = 0.1;
+
+// The sound's start-up on a thread of its own, in two halves: the audio add-on, the codecs
+// and the mixer first (the title music needs them), then, once the player has taken those
+// over, the decoded effects, so that decoding does not compete with the first picture.
+struct structAudioStart {
+    ALLEGRO_THREAD* thread;
+    ALLEGRO_MUTEX* mutex;
+    ALLEGRO_COND* cond;
+    bool running;    // started and not yet joined
+    bool waiting;    // made and not yet taken over by a player
+    bool installed;  // the first half is done (under the mutex)
+    bool decode;     // the second half may begin (under the mutex)
+    bool reported;   // its failures are logged
+    bool audio;      // al_install_audio
+    bool codecs;     // al_init_acodec_addon
+    bool reserved;   // al_reserve_samples: the default mixer exists
+    ALLEGRO_SAMPLE* samples[NUM_SFX];
+};
+static structAudioStart g_audioStart;
+
+// effects whose files are missing stay null
+static void loadSamples(ALLEGRO_SAMPLE* samples[NUM_SFX]) {
+    for (int i = 0; i < NUM_SFX; i++) samples[i] = al_load_sample(SFX_INFO[i].filename);
+}
+
+static void* startAudioThread(ALLEGRO_THREAD*, void*) {
+    structAudioStart& a = g_audioStart;
+    a.audio = al_install_audio();
+    a.codecs = a.audio && al_init_acodec_addon();
+    a.reserved = a.audio && al_reserve_samples(1);
+    if (a.mutex) {
+        al_lock_mutex(a.mutex);
+        a.installed = true;
+        al_broadcast_cond(a.cond);
+        while (!a.decode) al_wait_cond(a.cond, a.mutex);
+        al_unlock_mutex(a.mutex);
+    }
+    a.installed = true;
+    if (a.audio) loadSamples(a.samples);
+    return nullptr;
+}
+
+// lets the start-up thread go on to the effects
+static void allowDecoding() {
+    structAudioStart& a = g_audioStart;
+    if (!a.thread) return;
+    al_lock_mutex(a.mutex);
+    a.decode = true;
+    al_broadcast_cond(a.cond);
+    al_unlock_mutex(a.mutex);
+}
+
+void VekApu::startAudio() {
+    structAudioStart& a = g_audioStart;
+    if (a.running || a.waiting) return;
+    for (int i = 0; i < NUM_SFX; i++) a.samples[i] = nullptr;
+    a.running = a.waiting = true;
+    a.installed = a.reported = a.decode = false;
+    a.mutex = al_create_mutex();
+    a.cond = al_create_cond();
+    a.thread = a.mutex && a.cond ? al_create_thread(startAudioThread, nullptr) : nullptr;
+    if (a.thread) {
+        al_start_thread(a.thread);
+    } else {
+        // no thread: everything happens here and now
+        if (a.cond) al_destroy_cond(a.cond);
+        if (a.mutex) al_destroy_mutex(a.mutex);
+        a.cond = nullptr;
+        a.mutex = nullptr;
+        startAudioThread(nullptr, nullptr);
+    }
+}
+
+// Waits for the first half of the start-up and logs what failed in it.
+static bool waitForAudio() {
+    structAudioStart& a = g_audioStart;
+    if (!a.running) return al_is_audio_installed();
+    if (a.thread) {
+        al_lock_mutex(a.mutex);
+        while (!a.installed) al_wait_cond(a.cond, a.mutex);
+        al_unlock_mutex(a.mutex);
+    }
+    if (!a.reported) {
+        a.reported = true;
+        if (!a.audio) Util::logErrorF("al_install_audio failed!\n");
+        if (!a.codecs) Util::logErrorF("al_init_acodec_addon failed!\n");
+    }
+    return a.audio;
+}
+
+bool VekApu::finishStartingAudio() {
+    structAudioStart& a = g_audioStart;
+    if (!a.running) return al_is_audio_installed();
+    bool audio = waitForAudio();
+    allowDecoding();
+    if (a.thread) {
+        al_join_thread(a.thread, nullptr);
+        al_destroy_thread(a.thread);
+    }
+    if (a.cond) al_destroy_cond(a.cond);
+    if (a.mutex) al_destroy_mutex(a.mutex);
+    a.thread = nullptr;
+    a.cond = nullptr;
+    a.mutex = nullptr;
+    a.running = false;
+    return audio;
+}
 
 VekApu::VekApu(Nes* nes)
-    : nes(nes), musicStream(nullptr), fadeOut(0), musicVolume(1.0f), sfxVolume(1.0f) {
+    : nes(nes), musicStream(nullptr), fadeOut(0), musicVolume(1.0f), sfxVolume(1.0f),
+      waitingForSound(false), waitingForEffects(false) {
     for (int i = 0; i < NUM_SFX; i++) samples[i] = nullptr;
     for (int v = 0; v < NUM_VOICES; v++) {
         voices[v].instance = nullptr;
         voices[v].sfx = -1;
     }
-
+    // At the program's start the sound is still coming up on its own thread: the player
+    // takes the mixer over when it is first asked to sound (the title music starts with the
+    // first picture) and the effects when the first effect plays.
+    if (g_audioStart.waiting) {
+        waitingForSound = waitingForEffects = true;
+        return;
+    }
     // without the audio add-on (a headless tool) every step fails the same way it would on a
     // machine with no sound: logged, and the player stays silent
-    bool audio = al_is_audio_installed();
+    const bool audio = al_is_audio_installed();
     if (!audio || !al_reserve_samples(1)) Util::logErrorF("VekApu: al_reserve_samples failed\n");
+    if (audio) loadSamples(samples);
+    reportMissingEffects();
+    createVoices();
+}
 
+void VekApu::takeOverSound() {
+    if (!waitingForSound) return;
+    waitingForSound = false;
+    if (!waitForAudio() || !g_audioStart.reserved) Util::logErrorF("VekApu: al_reserve_samples failed\n");
+    createVoices();
+    allowDecoding();
+}
+
+void VekApu::takeOverEffects() {
+    takeOverSound();
+    if (!waitingForEffects) return;
+    waitingForEffects = false;
+    finishStartingAudio();
+    for (int i = 0; i < NUM_SFX; i++) samples[i] = g_audioStart.samples[i];
+    g_audioStart.waiting = false;
+    reportMissingEffects();
+}
+
+void VekApu::reportMissingEffects() {
     for (int i = 0; i < NUM_SFX; i++) {
-        samples[i] = audio ? al_load_sample(SFX_INFO[i].filename) : nullptr;
         if (!samples[i]) Util::logErrorF("VekApu: Could not load sound effect %d (%s)\n", i, SFX_INFO[i].filename);
     }
+}
 
-    for (int v = 0; v < NUM_VOICES && audio; v++) {
+void VekApu::createVoices() {
+    for (int v = 0; v < NUM_VOICES && al_is_audio_installed(); v++) {
         ALLEGRO_SAMPLE_INSTANCE* instance = al_create_sample_instance(nullptr);
         if (!instance) {
             Util::logErrorF("VekApu: al_create_sample_instance failed\n");
@@ -77,6 +218,7 @@ VekApu::VekApu(Nes* nes)
 }
 
 VekApu::~VekApu() {
+    takeOverEffects();
     if (musicStream) {
         al_destroy_audio_stream(musicStream);
         musicStream = nullptr;
@@ -97,6 +239,7 @@ VekApu::~VekApu() {
 
 void VekApu::playMusic(int track) {
     if (track < 0 || track >= NUM_MUSIC) return;
+    takeOverSound();
     fadeOut = 0;
     if (musicStream) {
         al_set_audio_stream_playing(musicStream, false);
@@ -113,9 +256,25 @@ void VekApu::playMusic(int track) {
     if (!al_set_audio_stream_gain(musicStream, MUSIC_BASE_VOLUME * musicVolume))
         Util::logErrorF("VekApu::playMusic() al_set_audio_stream_gain failed\n");
 
-    if (info.loop) {
+    // The loop is checked against what the file really holds: the stream's feeder would seek
+    // to a loop start beyond the end (a truncated download) for ever, and never let the
+    // stream be destroyed. Such a track loops whole; one with no sound at all plays once.
+    const double length = al_get_audio_stream_length_secs(musicStream);
+    bool loop = info.loop;
+    bool loopPoints = loop && info.loopStart > 0;
+    if (loop && !(length >= MIN_LOOP_SECONDS)) {
+        Util::logErrorF("VekApu::playMusic() Music track %d (%s) is %.3f s long, too short to loop: it plays once\n",
+                        track, info.filename, length);
+        loop = loopPoints = false;
+    } else if (loopPoints && !(length - info.loopStart >= MIN_LOOP_SECONDS)) {
+        Util::logErrorF("VekApu::playMusic() Music track %d (%s) is %.3f s long, too short for its loop from "
+                        "%.3f s: it loops whole\n",
+                        track, info.filename, length, info.loopStart);
+        loopPoints = false;
+    }
+    if (loop) {
         al_set_audio_stream_playmode(musicStream, ALLEGRO_PLAYMODE_LOOP);
-        if (info.loopStart > 0) al_set_audio_stream_loop_secs(musicStream, info.loopStart, info.loopEnd);
+        if (loopPoints) al_set_audio_stream_loop_secs(musicStream, info.loopStart, info.loopEnd);
         if (track == 3) al_set_audio_stream_speed(musicStream, DREAMY_SPEED);
     } else {
         al_set_audio_stream_playmode(musicStream, ALLEGRO_PLAYMODE_ONCE);
@@ -165,6 +324,7 @@ void VekApu::setMusicVolume(float volume) {
 void VekApu::setSfxVolume(float volume) { sfxVolume = volume; }
 
 void VekApu::playSfx(int sfx, int pitch) {
+    takeOverEffects();
     if (sfxVolume <= 0 || sfx < 0 || sfx >= NUM_SFX || !samples[sfx]) return;
 
     int chosen = -1;

@@ -46,9 +46,19 @@ public:
     int fadeOut;  // 0 none, 1..256 running or ended (256 silent)
     float musicVolume;
     float sfxVolume;
+    // the start-up thread still holds the mixer / the effects: taken over at first use
+    bool waitingForSound;
+    bool waitingForEffects;
 
     explicit VekApu(Nes* nes);
     ~VekApu();
+
+    // program start-up: the audio add-on, the codecs, the mixer and the decoded effects are
+    // made on a thread of their own while the first frames are made; the player made
+    // afterwards takes them over. Without this the player sets up its effects itself.
+    static void startAudio();
+    // waits for that thread and reports what failed; returns whether audio is installed
+    static bool finishStartingAudio();
 
     // music
     void playMusic(int track);
@@ -63,6 +73,14 @@ public:
     // effects
     void setSfxVolume(float volume);
     void playSfx(int sfx, int pitch);
+
+private:
+    // what the start-up thread made, taken over: the mixer (and the voices on it), then
+    // the effects
+    void takeOverSound();
+    void takeOverEffects();
+    void reportMissingEffects();
+    void createVoices();
 };
 
 }  // namespace nes

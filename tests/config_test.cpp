@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <grp.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -13,6 +17,7 @@
 #include <limits>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/util.h"
 #include "config/config.h"
@@ -25,7 +30,6 @@ using vek::Util;
 namespace {
 
 const char* CFG = "Ember Spire.cfg";
-const char* TMP = "Ember Spire.cfg.tmp";
 const int NO_POSITION = 2147483647;
 
 std::string readFile(const std::string& path) {
@@ -43,6 +47,19 @@ void writeFile(const std::string& path, const std::string& bytes) {
 bool exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
+}
+
+// the temporary files of saves in a folder: names that go on after "Ember Spire.cfg.tmp"
+// or "settings.cfg.tmp"
+std::vector<std::string> tempFiles(const std::string& folder = ".") {
+    std::vector<std::string> found;
+    DIR* d = opendir(folder.c_str());
+    if (!d) return found;
+    while (struct dirent* e = readdir(d)) {
+        if (strstr(e->d_name, ".cfg.tmp")) found.push_back(e->d_name);
+    }
+    closedir(d);
+    return found;
 }
 
 int countOccurrences(const std::string& text, const std::string& what) {
@@ -251,7 +268,7 @@ TEST_F(ConfigTest, OneLineOverridesOnlyItsOption) {
     EXPECT_EQ(c.windowViewportW, 768);
     EXPECT_EQ(c.controls[0][0].code, 1313u);
     EXPECT_EQ(c.controls[0][7].code, 305u);
-    EXPECT_FALSE(exists(TMP));
+    EXPECT_TRUE(tempFiles().empty());
 }
 
 TEST_F(ConfigTest, ADuplicateKeyIsAppliedTwiceAndTheLaterWins) {
@@ -372,7 +389,7 @@ TEST_F(ConfigTest, DefaultFileIsByteExact) {
     std::string expected = readFile(VEK_TEST_DATA_DIR "/default.cfg");
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(readFile(CFG), expected);
-    EXPECT_FALSE(exists(TMP));
+    EXPECT_TRUE(tempFiles().empty());
 }
 
 TEST_F(ConfigTest, SavingIsStableAndDropsHandWrittenText) {
@@ -714,12 +731,91 @@ TEST_F(ConfigTest, EmptyFileAndADirectoryInPlaceOfTheFile) {
     EXPECT_EQ(a.numOptions, 55);
     EXPECT_EQ(a.zoom, -1);
 
-    ASSERT_EQ(unlink(CFG), 0);
-    ASSERT_EQ(mkdir(CFG, 0755), 0);
-    Config b;
-    if (b.load()) EXPECT_EQ(b.zoom, -1);  // opened but unreadable: defaults
-    else b.loadDefaultValues();
-    EXPECT_EQ(b.numOptions, 55);
+}
+
+// Runs `body` in a child process as the user nobody (as the root user, who may read every
+// file, this is what makes a file of another user unreadable); returns its exit status.
+// The folder of the test is opened to everyone first.
+int runAsNobody(const std::string& dir, int (*body)()) {
+    chmod(dir.c_str(), 0777);
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(90);
+        _exit(body());
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// What one run of the program does with its settings: load (or defaults), change a setting,
+// save it through the frame loop and once more directly.
+int playOneRun() {
+    Config c;
+    if (!c.load()) c.loadDefaultValues();
+    c.zoom = 3;
+    c.queueSave();
+    c.update();
+    c.save();
+    return c.zoom == 3 && c.musicVolume == 100 ? 0 : 1;
+}
+
+// A file that is there but cannot be read is reported and never written over in that run,
+// which plays on the defaults.
+TEST_F(ConfigTest, AFileThatCannotBeReadIsLeftAsItIs) {
+    const std::string mine = "zoom=2\nmusicVolume=40\n# my notes\n";
+    struct Case {
+        const char* what;
+        const char* reason;  // in the logged message
+    } cases[] = {
+        {"another user's file, mode 0600", "Permission denied"},
+        {"a directory in place of the file", "Is a directory"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        unlink("error.log");
+        struct stat before;
+        if (k.reason[0] == 'P') {
+            writeFile(CFG, mine);
+            ASSERT_EQ(chmod(CFG, 0600), 0);
+            // as an ordinary user the file only needs to lose its read permission
+            if (geteuid() != 0) {
+                ASSERT_EQ(chmod(CFG, 0200), 0);
+            }
+        } else {
+            ASSERT_EQ(mkdir(CFG, 0755), 0);
+        }
+        ASSERT_EQ(stat(CFG, &before), 0);
+
+        EXPECT_EQ(runAsNobody(dir, playOneRun), 0);
+
+        std::string log = errorLog();
+        EXPECT_EQ(countOccurrences(log, std::string("Config::load() Could not read 'Ember Spire.cfg' (") +
+                                            k.reason + "): playing on the default settings"),
+                  1)
+            << log;
+        struct stat after;
+        ASSERT_EQ(lstat(CFG, &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        if (S_ISREG(after.st_mode)) {
+            chmod(CFG, 0600);
+            EXPECT_EQ(readFile(CFG), mine);
+            ASSERT_EQ(unlink(CFG), 0);
+        } else {
+            ASSERT_EQ(rmdir(CFG), 0);
+        }
+        EXPECT_TRUE(tempFiles().empty());
+    }
+
+    // a file that is simply not there is created by the first save, readable by its owner
+    EXPECT_EQ(runAsNobody(dir, playOneRun), 0);
+    Config c;
+    ASSERT_TRUE(c.load());
+    EXPECT_EQ(c.zoom, 3);
 }
 
 // ---------------------------------------------------------------------------
@@ -732,7 +828,7 @@ TEST_F(ConfigTest, AFailedSaveIsLoggedOncePerRequest) {
     c.loadDefaultValues();
     EXPECT_FALSE(c.save());
     EXPECT_EQ(countOccurrences(errorLog(), "Config::save()"), 1);
-    EXPECT_FALSE(exists(TMP));
+    EXPECT_TRUE(tempFiles().empty());
 
     c.queueSave();
     for (int frame = 0; frame < 60; frame++) c.update();
@@ -753,12 +849,24 @@ TEST_F(ConfigTest, AFailedSaveLeavesTheOldFileAlone) {
     Config c;
     ASSERT_TRUE(c.load());
     c.zoom = 4;
-    // the temporary file cannot be created
-    ASSERT_EQ(mkdir(TMP, 0755), 0);
-    EXPECT_FALSE(c.save());
+    // the temporary file cannot be created: every file descriptor is taken (the error log
+    // cannot be opened either, so the message reaches standard error only)
+    int lowestFree = dup(0);
+    ASSERT_GE(lowestFree, 0);
+    close(lowestFree);
+    struct rlimit files;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &files), 0);
+    struct rlimit none = files;
+    none.rlim_cur = (rlim_t)lowestFree;
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+    bool created = c.save();
+    setrlimit(RLIMIT_NOFILE, &files);
+    std::string messages = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(created);
+    EXPECT_EQ(countOccurrences(messages, "Config::save() Could not write"), 1) << messages;
     EXPECT_EQ(readFile(CFG), old);
-    EXPECT_EQ(countOccurrences(errorLog(), "Config::save()"), 1);
-    ASSERT_EQ(rmdir(TMP), 0);
+    EXPECT_TRUE(tempFiles().empty());
 
     // the disk fills up half way through the file
     struct rlimit saved;
@@ -772,8 +880,8 @@ TEST_F(ConfigTest, AFailedSaveLeavesTheOldFileAlone) {
     signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(ok);
     EXPECT_EQ(readFile(CFG), old);
-    EXPECT_FALSE(exists(TMP));
-    EXPECT_EQ(countOccurrences(errorLog(), "Config::save()"), 2);
+    EXPECT_TRUE(tempFiles().empty());
+    EXPECT_EQ(countOccurrences(errorLog(), "Config::save()"), 1);
 
     // and once there is room again the new file replaces the old one whole
     ASSERT_TRUE(c.save());
@@ -797,6 +905,190 @@ TEST_F(ConfigTest, SavingIntoADirectoryThatIsGone) {
     EXPECT_FALSE(c.isSaveQueued());
     ASSERT_EQ(chdir(dir.c_str()), 0);
     EXPECT_FALSE(exists(sub));
+}
+
+// ---------------------------------------------------------------------------
+// Symbolic links and temporary files
+
+TEST_F(ConfigTest, SavingThroughASymbolicLinkWritesTheFileItPointsTo) {
+    ASSERT_EQ(mkdir("real", 0755), 0);
+    ASSERT_EQ(mkdir("other", 0755), 0);
+    struct Case {
+        const char* what;
+        const char* link;    // what "Ember Spire.cfg" points to
+        const char* second;  // a second link on the way, or null
+        const char* file;    // the file that is really written
+        int mode;            // its permission bits beforehand; -1: it does not exist yet
+    } cases[] = {
+        {"a relative link into another folder", "real/settings.cfg", nullptr, "real/settings.cfg", 0640},
+        {"an absolute link", "", nullptr, "real/settings.cfg", 0600},
+        {"a link to a link", "other/hop.cfg", "../real/settings.cfg", "real/settings.cfg", 0604},
+        {"a link to a file that is not there yet", "real/new.cfg", nullptr, "real/new.cfg", -1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        std::string link = k.link[0] ? k.link : dir + "/" + k.file;
+        ASSERT_EQ(symlink(link.c_str(), CFG), 0);
+        if (k.second) {
+            ASSERT_EQ(symlink(k.second, k.link), 0);
+        }
+        if (k.mode >= 0) {
+            writeFile(k.file, "zoom=2\n");
+            ASSERT_EQ(chmod(k.file, (mode_t)k.mode), 0);
+        }
+
+        Config c;
+        if (c.load())
+            EXPECT_EQ(c.zoom, 2);
+        else
+            c.loadDefaultValues();
+        c.musicVolume = 30;
+        ASSERT_TRUE(c.save());
+
+        struct stat st;
+        ASSERT_EQ(lstat(CFG, &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+        char target[4096];
+        ssize_t n = readlink(CFG, target, sizeof(target) - 1);
+        ASSERT_GT(n, 0);
+        EXPECT_EQ(std::string(target, (size_t)n), link);
+        ASSERT_EQ(lstat(k.file, &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        mode_t mask = umask(0);
+        umask(mask);
+        EXPECT_EQ(st.st_mode & 07777, k.mode >= 0 ? (mode_t)k.mode : 0666 & ~mask);
+        Config d;
+        ASSERT_TRUE(d.load());
+        EXPECT_EQ(d.musicVolume, 30);
+        EXPECT_EQ(d.zoom, k.mode >= 0 ? 2 : -1);
+        EXPECT_TRUE(tempFiles().empty());
+        EXPECT_TRUE(tempFiles("real").empty());
+        EXPECT_TRUE(tempFiles("other").empty());
+
+        // a second save goes the same way
+        d.musicVolume = 31;
+        ASSERT_TRUE(d.save());
+        Config e;
+        ASSERT_TRUE(e.load());
+        EXPECT_EQ(e.musicVolume, 31);
+        ASSERT_EQ(lstat(CFG, &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+        unlink(CFG);
+        if (k.second) unlink(k.link);
+        unlink(k.file);
+    }
+}
+
+// A save killed half way leaves its temporary file behind; the next save of any instance
+// removes it, but not the file another instance is writing at that moment.
+TEST_F(ConfigTest, TemporaryFilesOfKilledSavesAreRemovedByTheNextSave) {
+    const std::string old = "zoom=3\n";
+    writeFile(CFG, old);
+
+    // a save killed by the file-size limit after 300 bytes, as a full disk or a kill would
+    fflush(nullptr);
+    pid_t killed = fork();
+    if (killed == 0) {
+        struct rlimit noCore = {0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        struct rlimit small = {300, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &small);
+        signal(SIGXFSZ, SIG_DFL);
+        Config c;
+        c.loadDefaultValues();
+        c.save();
+        _exit(0);
+    }
+    ASSERT_GT(killed, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(killed, &status, 0), killed);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    EXPECT_EQ(readFile(CFG), old);
+    std::vector<std::string> left = tempFiles();
+    ASSERT_EQ(left.size(), 1u);
+    const std::string prefix = "Ember Spire.cfg.tmp-" + std::to_string(killed) + "-";
+    EXPECT_EQ(left[0].compare(0, prefix.size(), prefix), 0) << left[0];
+    EXPECT_EQ(left[0].size(), prefix.size() + 6) << left[0];
+
+    // another instance, alive, in the middle of its own save
+    pid_t running = fork();
+    if (running == 0) {
+        pause();
+        _exit(0);
+    }
+    ASSERT_GT(running, 0);
+    const std::string busy = "Ember Spire.cfg.tmp-" + std::to_string(running) + "-a1B2c3";
+    writeFile(busy, "zoom=");
+    // the same instance an hour and a half ago: that save cannot still be going on
+    const std::string ancient = "Ember Spire.cfg.tmp-" + std::to_string(running) + "-zzzzzz";
+    writeFile(ancient, "zoom=");
+    struct timeval times[2];
+    gettimeofday(&times[0], nullptr);
+    times[0].tv_sec -= 5400;
+    times[1] = times[0];
+    ASSERT_EQ(utimes(ancient.c_str(), times), 0);
+    // names that only look alike are somebody else's
+    const char* others[] = {"Ember Spire.cfg.tmp-notes", "Ember Spire.cfg.tmp-1-toolongname",
+                            "settings.cfg.tmp-1-abcdef"};
+    for (const char* name : others) writeFile(name, "keep me");
+
+    Config c;
+    ASSERT_TRUE(c.load());
+    c.zoom = 4;
+    ASSERT_TRUE(c.save());
+    EXPECT_FALSE(exists(left[0])) << "the killed save's file is removed";
+    EXPECT_FALSE(exists(ancient));
+    EXPECT_TRUE(exists(busy)) << "the running instance's file is left alone";
+    for (const char* name : others) EXPECT_EQ(readFile(name), "keep me") << name;
+    Config d;
+    ASSERT_TRUE(d.load());
+    EXPECT_EQ(d.zoom, 4);
+
+    // once that instance has ended, its file is left over too
+    kill(running, SIGKILL);
+    ASSERT_EQ(waitpid(running, &status, 0), running);
+    ASSERT_TRUE(d.save());
+    EXPECT_FALSE(exists(busy));
+    EXPECT_EQ(tempFiles().size(), 3u);
+}
+
+// ---------------------------------------------------------------------------
+// A file far too large to be a settings file
+
+TEST_F(ConfigTest, AHugeFileIsReadOnlyUpToItsBoundAndLogsLittle) {
+    // 4 MB of known keys, then a line that lies beyond the bound
+    std::string text;
+    while (text.size() < 4u * 1024 * 1024) text += "zoom=2\nmusicVolume=55\nplayer1ControlA=161:\n";
+    text += "sfxVolume=10\n";
+    writeFile(CFG, text);
+    Config c;
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(c.load());
+    std::string shown = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(c.zoom, 2);
+    EXPECT_EQ(c.musicVolume, 55);
+    EXPECT_EQ(c.controls[0][4].code, 161u);
+    EXPECT_EQ(c.sfxVolume, 100) << "lines beyond the bound are not read";
+    EXPECT_LE(countOccurrences(shown, "\n"), 2 * 55 + 2);
+    EXPECT_EQ(countOccurrences(errorLog(), "Config::load() 'Ember Spire.cfg' is larger than 524288 bytes"), 1);
+
+    // the line the bound cuts through is not applied in part ("zoom=1" of "zoom=12");
+    // one that ends just inside is
+    const struct {
+        size_t before;  // bytes in front of "zoom=12\n"
+        int zoom;
+    } edges[] = {{524288 - 6, -1}, {524288 - 8, 12}};
+    for (const auto& k : edges) {
+        std::string edge(k.before, '#');
+        edge.back() = '\n';
+        edge += "zoom=12\nsfxVolume=10\n";
+        writeFile(CFG, edge);
+        Config e;
+        ASSERT_TRUE(e.load());
+        EXPECT_EQ(e.zoom, k.zoom) << k.before;
+        EXPECT_EQ(e.sfxVolume, 100);
+    }
 }
 
 }  // namespace

@@ -716,13 +716,23 @@ TEST_F(DialogTest, VsyncNoticePicture) {
 }
 
 TEST_F(DialogTest, InputDialogPicture) {
-    // player 1: B shares the A key (yellow), Select names an unplugged pad (red)
+    // player 1: keys by name; B shares the A key (yellow); Start and Select name unplugged
+    // pads (red), Select's with a name far too long for its row, in UTF-8
     config->controls[0][5].code = config->controls[0][4].code;
-    config->controls[0][7].code = 5 * 16 + 2;
-    strcpy(config->controls[0][7].uid, "0C0322221200-Pad Gone");
+    config->controls[0][6].code = 5 * 16 + 2;
+    strcpy(config->controls[0][6].uid, "0C0322221200-Pad Gone");
+    config->controls[0][7].code = 2 * 1048576 + 1 * 4096 + 0 * 16 + 3;
+    strcpy(config->controls[0][7].uid, "0C0322221200-Manette \xc3\xa9l\xc3\xa9gante Wireless Gamepad F710 #2");
     gui::InputDialog::renderCount = 0;
     open(new gui::InputDialog(gui, false));
     guitest::expectMatchesReference(screen, "dialog_input");
+    // every binding ends inside the frame: nothing but the dialog's grey in the last
+    // columns before the outline (at 253)
+    guitest::Pixels p = overlayPixels();
+    const int dialogY = (240 - 140) / 2;
+    for (int y = dialogY + 5 + 3 * 10; y < dialogY + 5 + 11 * 10; y++) {
+        for (int x = 250; x < 253; x++) EXPECT_EQ(p.at(x, y), GREY) << x << "," << y;
+    }
     for (int i = 0; i < 20; i++) gui->render(screen, 0, 0);
     guitest::expectMatchesReference(screen, "dialog_input_pulse");
 }

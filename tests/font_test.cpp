@@ -155,8 +155,7 @@ TEST_F(FontTest, MeasuresLinesAndAdvances) {
     EXPECT_EQ(width(""), 0);
     EXPECT_EQ(height(""), 7);
 
-    const char odd[] = {'\t', ' ', (char)200, 0};
-    EXPECT_EQ(width(odd), 3 * space);
+    EXPECT_EQ(width("\t \n"), 2 * space) << "space and control characters move by a space";
 
     int w = -1, h = -1;
     Font unloaded;
@@ -173,8 +172,8 @@ TEST_F(FontTest, SecondLoadIsRefusedAndKeepsTheGlyphs) {
 
 TEST_F(FontTest, DrawsAtThePenPlainOrTinted) {
     ALLEGRO_BITMAP* canvas = guitest::makeCanvas(64, 32, al_map_rgb(0, 0, 0));
-    // '|' is a full-height bar in the first column of its glyph; '\t' and byte 200 only move
-    const char text[] = {'|', '\t', '|', (char)200, '|', '\n', '|', 0};
+    // '|' is a full-height bar in the first column of its glyph; '\t' and ' ' only move
+    const char text[] = {'|', '\t', '|', ' ', '|', '\n', '|', 0};
     font.lineH = 9;
     font.drawText(canvas, 3, 4, text);
     EXPECT_EQ(al_get_target_bitmap(), canvas);
@@ -207,6 +206,67 @@ TEST_F(FontTest, DrawsAtThePenPlainOrTinted) {
     EXPECT_EQ(p.at(48, 5), rgb(255, 255, 255));
     EXPECT_EQ(p.at(52, 5), rgb(255, 255, 255));
     al_destroy_bitmap(canvas);
+}
+
+// Gamepad names can carry any byte. Those of 128 and above draw the box of character 127,
+// between their neighbours, and measure as wide as it.
+TEST_F(FontTest, BytesAbove127DrawTheBoxGlyph) {
+    ALLEGRO_BITMAP* expected = guitest::makeCanvas(40, 9, al_map_rgb(0, 0, 0));
+    font.drawText(expected, 1, 1, "|\x7f|\x7f\x7f|");
+    guitest::Pixels want = guitest::readPixels(expected);
+    const int box = al_get_bitmap_width(font.glyphs[127 - 32]);
+    const unsigned char bytes[][3] = {{128, 129, 130}, {200, 0xC3, 0x84}, {255, 254, 0xE2}};
+    for (const auto& b : bytes) {
+        SCOPED_TRACE((int)b[0]);
+        const char text[] = {'|', (char)b[0], '|', (char)b[1], (char)b[2], '|', 0};
+        ALLEGRO_BITMAP* canvas = guitest::makeCanvas(40, 9, al_map_rgb(0, 0, 0));
+        font.drawText(canvas, 1, 1, text);
+        EXPECT_TRUE(guitest::readPixels(canvas).argb == want.argb);
+        EXPECT_EQ(width(text), width("|||") + 3 * box);
+        al_destroy_bitmap(canvas);
+    }
+    al_destroy_bitmap(expected);
+}
+
+// Over-long texts (a gamepad's name in a row of the input dialog) are cut to the longest
+// beginning that fits with "..." after it; texts that fit stay whole.
+TEST_F(FontTest, CutsTextToAWidthWithAMark) {
+    const struct {
+        const char* text;
+        int maxW;
+        unsigned size;
+    } cases[] = {
+        {"Pad", 100, 64},
+        {"Logitech Dual Action Wireless Gamepad", 80, 64},
+        {"Logitech Dual Action Wireless Gamepad", 81, 64},
+        {"Manette \xc3\xa9l\xc3\xa9gante sans fil", 50, 64},
+        {"WWWWWWWW", 20, 64},
+        {"WWWWWWWW", 3, 64},
+        {"WWWWWWWW", 20, 6},  // a small buffer still holds the mark
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(std::string(k.text) + " in " + std::to_string(k.maxW));
+        char buf[64];
+        Util::strncpy0(buf, k.text, k.size);
+        const std::string before = buf;
+        font.cutToWidth(buf, k.size, k.maxW);
+        const std::string after = buf;
+        ASSERT_LT(after.size(), k.size);
+        if (width(before.c_str()) <= k.maxW) {
+            EXPECT_EQ(after, before);
+            continue;
+        }
+        ASSERT_GE(after.size(), 3u);
+        EXPECT_EQ(after.substr(after.size() - 3), "...");
+        const std::string kept = after.substr(0, after.size() - 3);
+        EXPECT_EQ(before.compare(0, kept.size(), kept), 0);
+        if (!kept.empty()) {
+            EXPECT_LE(width(after.c_str()), k.maxW);
+        }
+        // one more character would not have fitted (or not fitted the buffer)
+        std::string longer = before.substr(0, kept.size() + 1) + "...";
+        EXPECT_TRUE(width(longer.c_str()) > k.maxW || longer.size() >= k.size);
+    }
 }
 
 TEST_F(FontTest, UnloadedFontDrawsNothing) {

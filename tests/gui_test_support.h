@@ -17,9 +17,11 @@
 
 namespace guitest {
 
-// Allegro with memory bitmaps, the primitives and the PNG codec; no display is needed.
+// Allegro with memory bitmaps, the primitives and the PNG codec; no display is needed. The
+// keyboard driver names the keys in the input dialog.
 inline void initAllegro() {
     ASSERT_TRUE(al_init());
+    ASSERT_TRUE(al_install_keyboard());
     ASSERT_TRUE(al_init_primitives_addon());
     ASSERT_TRUE(al_init_image_addon());
     al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);

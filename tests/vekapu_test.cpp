@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/util.h"
 #include "audio_support.h"
 #include "nes/vek_apu.h"
 
@@ -486,7 +488,103 @@ void recordTitleMusic(const std::string& conf, const std::string& wav) {
     std::exit(seconds > 1.0 && level > 0.02 ? 0 : 1);
 }
 
+// In a process of its own, as the program starts: the sound comes up on its own thread, the
+// player made meanwhile holds nothing yet and takes the mixer over at its first music and
+// the effects at its first effect.
+void startLikeTheProgram() {
+    alarm(20);
+    if (!al_install_system(ALLEGRO_VERSION_INT, nullptr)) std::exit(3);
+    if (chdir(VEK_GAME_DIR) != 0) std::exit(4);
+    setenv("ALSOFT_DRIVERS", "null", 0);
+    VekApu::startAudio();
+    VekApu* apu = new VekApu(nullptr);
+    if (!apu->waitingForSound || !apu->waitingForEffects || apu->voices[0].instance) std::exit(5);
+    apu->setMusicVolume(0.5f);  // every frame does this: it must not wait for the thread
+    if (!apu->waitingForSound) std::exit(6);
+    // the music needs the mixer only
+    apu->playMusic(5);
+    if (apu->waitingForSound || !al_is_audio_installed()) std::exit(7);
+    if (!apu->musicStream || !al_get_audio_stream_playing(apu->musicStream) || !apu->voices[2].instance)
+        std::exit(8);
+    // an effect waits for all of them
+    apu->playSfx(16, 0);
+    if (apu->waitingForEffects) std::exit(9);
+    for (int i = 0; i < NUM_SFX; i++)
+        if (!apu->samples[i]) std::exit(10);
+    if (apu->voices[0].sfx != 16 || !al_get_sample_instance_playing(apu->voices[0].instance)) std::exit(11);
+    delete apu;
+    // a start that never reaches a player (no display) is waited for all the same
+    al_uninstall_audio();
+    VekApu::startAudio();
+    if (!VekApu::finishStartingAudio()) std::exit(12);
+    al_uninstall_audio();
+    std::fprintf(stderr, "taken over at the first sound\n");
+    std::exit(0);
+}
+
+// In a process of its own, with a deadline: plays `track` from a copy of its file cut after
+// about `keepSecs` of sound (a download that broke off), on past the cut, then destroys the
+// player. Exits 0 when the stream kept playing and the player was destroyed; a player that
+// hangs is ended by the alarm.
+void playCutTrack(const std::string& dir, int track, double keepSecs) {
+    alarm(20);
+    if (!vektest::installAudio()) std::exit(3);
+    const std::string name = MUSIC_INFO[track].filename;
+    const std::string whole = std::string(VEK_GAME_DIR) + "/" + name;
+    ALLEGRO_AUDIO_STREAM* full = al_load_audio_stream(whole.c_str(), 4, 1024);
+    if (!full) std::exit(4);
+    const double fullSecs = al_get_audio_stream_length_secs(full);
+    al_destroy_audio_stream(full);
+    std::ifstream in(whole, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bytes.resize((size_t)((double)bytes.size() * keepSecs / fullSecs));
+    mkdir((dir + "/music").c_str(), 0755);
+    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+    if (chdir(dir.c_str()) != 0) std::exit(4);
+    vek::Util::generateFileNames("test");
+
+    VekApu* apu = new VekApu(nullptr);
+    apu->playMusic(track);
+    ALLEGRO_AUDIO_STREAM* s = apu->musicStream;
+    if (!s) std::exit(5);
+    const double secs = al_get_audio_stream_length_secs(s);
+    al_rest(secs + 1.0);
+    const bool playing = al_get_audio_stream_playing(s);
+    const double pos = al_get_audio_stream_position_secs(s);
+    delete apu;
+    al_uninstall_audio();
+    std::ifstream log("error.log");
+    std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    const bool told = contains(text, "too short for its loop");
+    std::fprintf(stderr, "%s of %.2f s: %s at %.2f s, %s; player destroyed\n", name.c_str(), secs,
+                 playing ? "playing" : "stopped", pos, told ? "logged" : "not logged");
+    std::exit(playing && pos <= secs && told ? 0 : 1);
+}
+
 }  // namespace
+
+// A music file shorter than its loop start loops whole instead, and the player is destroyed
+// as always. The intro and the dreamy track are cut a second in, before their loops start:
+// each plays on past the cut, and the error log says why it does not loop as usual.
+TEST(PlayerFiles, CutMusicLoopsWholeAndThePlayerStillEnds) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const struct {
+        int track;
+        double keepSecs;
+    } cuts[] = {{5, 1.0}, {3, 1.2}};
+    for (const auto& k : cuts) {
+        TempDir dir;
+        ASSERT_FALSE(dir.path.empty());
+        EXPECT_EXIT(playCutTrack(dir.path, k.track, k.keepSecs), testing::ExitedWithCode(0),
+                    "playing at .*, logged; player destroyed")
+            << MUSIC_INFO[k.track].filename;
+    }
+}
+
+TEST(PlayerFiles, SoundStartedBesideTheDisplayIsTakenOverAtTheFirstSound) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(startLikeTheProgram(), testing::ExitedWithCode(0), "taken over at the first sound");
+}
 
 TEST(PlayerOutput, StaysSilentWithoutTheAudioAddOn) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");

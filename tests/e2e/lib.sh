@@ -20,7 +20,11 @@ start_xvfb() {
             XVFB_PID=$!
             export DISPLAY=:$n
             for _ in $(seq 50); do
-                if xdotool getdisplaygeometry >/dev/null 2>&1; then
+                # another test that picked the same number at the same moment owns the
+                # display when the lock file names its server: take the next number
+                kill -0 $XVFB_PID 2>/dev/null || break
+                if [ "$(cat /tmp/.X$n-lock 2>/dev/null | tr -d ' \n')" = "$XVFB_PID" ] &&
+                    xdotool getdisplaygeometry >/dev/null 2>&1; then
                     # a window manager, as on a desktop: it places and moves windows,
                     # tells programs where they are and hands out the focus
                     openbox >"$WORK/openbox.log" 2>&1 &

@@ -88,13 +88,26 @@ shot menu-audio-marked
 keys Escape          # Back on the main menu resumes the game
 sleep 1
 
-# --- Input Settings: rebind player 1's A to J
+# --- Input Settings: keys shown by name, then player 1's A rebound to J
 keys Escape Down Return
 sleep 0.3
 shot input
-keys Down Down Down Down Down Down Return
+keys Down Down Down Down Down Down Down Down Down Return
 sleep 0.3
 shot input-capture
+# the dialog at 3x (rows 150 to 569 of the window) names the keys as the picture the dialog
+# tests approved for this state: "[ LEFT ]" in the Left row, "[ S ]" in the Select row (the
+# window system draws the frames' lines a row apart from the memory bitmaps: text only)
+/usr/bin/convert "$WORK/input-capture.png" -crop 768x420+0+150 +repage -sample 256x140 "$WORK/input-dialog.png"
+/usr/bin/convert "$(dirname "$0")/../data/dialog_input_capture.png" -crop 256x140+0+50 +repage "$WORK/input-reference.png"
+for row in 34 104; do
+    /usr/bin/convert "$WORK/input-dialog.png" -crop 155x8+95+$row +repage "$WORK/keys-$row.png"
+    /usr/bin/convert "$WORK/input-reference.png" -crop 155x8+95+$row +repage "$WORK/keys-ref-$row.png"
+    d=$(pixel_diff "$WORK/keys-$row.png" "$WORK/keys-ref-$row.png")
+    check "Input Settings names the bound key as the approved picture does (line at $row: $d pixels differ)" [ "$d" = 0 ]
+done
+keys s Up Up Up Return   # Select keeps S; then A
+sleep 0.3
 keys j
 sleep 0.3
 shot input-rebound
