@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -800,6 +801,13 @@ TEST(CrownRules, TheHollowWispFallsTheMusicFadesAndTheEndingFollowsTheDoor) {
         replay(end, c.run, "t4clear4");
         for (int f = 0; f < 900 && end.ram("game_state") != STATE_END; f++) end.run();
         ASSERT_EQ(end.ram("game_state"), STATE_END) << c.run;
+        // before the flame catches, the battlement under the mages shows against the sky
+        end.run(20);
+        Picture dark = end.picture();
+        std::set<uint32_t> battlement;
+        for (int y = 88; y < 120; y++)
+            for (int x = 48; x < 208; x++) battlement.insert(dark.at(x, y));
+        EXPECT_GE(battlement.size(), 2u) << c.run << ": the battlement in the dark";
         bool caught = false;
         for (int f = 0; f < 250; f++) {
             end.run();
