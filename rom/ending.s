@@ -5,7 +5,7 @@
 .include "ember.inc"
 
 .importzp state_timer, gems
-.import show_card, caption, joined_pressed_a, pl_state
+.import show_card, caption, joined_pressed_a, pl_state, brick_row
 
 BRAZIER_ROW = 9             ; the brazier's top tile row and left tile column
 BRAZIER_COL = 15
@@ -28,29 +28,13 @@ CAP_PRESS_A_END = 3         ; game.s's caption "PRESS A" low on the screen
     jsr screen_off
     ; the battlement: two rows of bricks
     ldy #1
-rows:
-    ldx #BRICK_FROM
-cols:
-    stx t4
-    sty t5
-    lda #<bg_title_ground
-    sta ptr0
-    lda #>bg_title_ground
-    sta ptr0+1
-    txa
-    clc
-    adc brick_lo,y
-    tax
+:   lda #(BRICK_TO - BRICK_FROM) / 2
+    sta t6
+    ldx brick_lo,y
     lda #>($2000 + 11 * 32)
-    jsr draw_block
-    ldx t4
-    ldy t5
-    inx
-    inx
-    cpx #BRICK_TO
-    bne cols
+    jsr brick_row
     dey
-    bpl rows
+    bpl :-
     ; the cold brazier on it
     lda #>BRAZIER_AT
     ldx #<BRAZIER_AT
@@ -202,8 +186,8 @@ mages:
 .segment "RODATA"
 BRICK_FROM = 6              ; the battlement's tile columns
 BRICK_TO   = 26
-brick_lo:  .byte <($2000 + 11 * 32), <($2000 + 13 * 32)
-.assert >($2000 + 13 * 32) = >($2000 + 11 * 32), error, "the battlement's rows share a high byte"
+brick_lo:  .byte <($2000 + 11 * 32 + BRICK_FROM), <($2000 + 13 * 32 + BRICK_FROM)
+.assert >($2000 + 13 * 32 + BRICK_TO) = >($2000 + 11 * 32), error, "the battlement's rows share a high byte"
 
 ;; stars over the spire (video address low bytes in the first page of the nametable)
 NUM_STARS = 10
@@ -230,15 +214,16 @@ end_texts:
     .byte 0
 .assert (32 - .strlen("EMERALDS 000")) / 2 + 9 = GEMS_COL, error, "the number's place"
 
-;; palettes per 16 x 16 pixels: the sky and the spire (0), the texts (3)
+;; palettes per 16 x 16 pixels: the sky (0), the battlement and the brazier (1), the
+;; texts (3)
 end_attributes:
     .res 16, $00
-    .res 16, $FF
+    .res 16, $55
     .res 32, $FF
 
-end_dark:
+end_dark:                   ; the battlement a step darker than in the firelight
     .byte $0F, $0F, $00, $10, $0F, $0F, $00, $10, $0F, $0F, $00, $10, $0F, $0F, $0F, $0F
     .byte $0F, $16, $0F, $30, $0F, $12, $0F, $30, $0F, $1A, $0F, $30, $0F, $27, $0F, $30
 end_lit:
-    .byte $0F, $0F, $17, $37, $0F, $0F, $00, $10, $0F, $0F, $00, $10, $0F, $00, $10, $30
+    .byte $0F, $0F, $17, $37, $0F, $00, $10, $30, $0F, $0F, $00, $10, $0F, $00, $10, $30
     .byte $0F, $16, $0F, $30, $0F, $12, $0F, $30, $0F, $1A, $0F, $30, $0F, $27, $0F, $30

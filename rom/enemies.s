@@ -39,10 +39,7 @@ burn_y:    .res 1           ; screen y of the next one
     lda frame_count
     lsr a
     bcc look
-    ldy obj_kind,x
-    lda throw_kind - KIND_GOAT,y
-    bne :+
-    jsr ground_ahead        ; a snake turns where its ground ends
+    jsr ground_ahead        ; it turns where its ground ends
     bcc :+
     lda obj_dir,x
     eor #$40

@@ -29,6 +29,7 @@ pend_row:   .res PENDING
 pend_col:   .res PENDING
 mt_row_buf: .res 16         ; the metatiles of the row being drawn
 attr_buf:   .res 8          ; one attribute row being built
+attr_pend:  .res 1          ; the floor row whose attribute row is queued next frame ($FF: none)
 pend_cur_row: .res 1        ; the pending metatile being drawn
 pend_cur_col: .res 1
 pend_cur_mt:  .res 1
@@ -307,7 +308,7 @@ done:
     row := t0
     sta row
     lda vq_len
-    cmp #VQ_SIZE - 84
+    cmp #VQ_SIZE - 64 - 4
     bcc :+
     rts                     ; carry is set
 :   lda row
@@ -341,22 +342,8 @@ done:
     adc #32
     tax
     jsr vq_close
-    lda row
-    jsr build_attr_row
-    lda row
-    jsr attr_address
-    lda t6
-    ldx t7
-    ldy #8
-    jsr vq_open
-    ldy #0
-:   lda attr_buf,y
-    sta vram_queue,x
-    inx
-    iny
-    cpy #8
-    bne :-
-    jsr vq_close
+    lda row                 ; its attribute row on the next frame
+    sta attr_pend
     clc
     rts
 .endproc
@@ -433,6 +420,8 @@ done:
     bcc :++
 :   lda lvl_rows
 :   sta load_top
+    lda #$FF
+    sta attr_pend
     jsr portals_find
     jsr cmap_clear
     ldx #PENDING - 1
@@ -474,8 +463,11 @@ done:
 .endproc
 .export cam_row
 
-;; Keeps the rows just above the view loaded: at most one new row per frame.
+;; Keeps the rows just above the view loaded: at most one new row per frame, its tiles on
+;; one frame and its attribute row on the next.
 .proc floor_stream
+    lda attr_pend
+    bpl attributes
     ; wanted: the row one above the view's top row
     jsr cam_row
     sec
@@ -488,6 +480,25 @@ done:
     sec
     sbc #1
     jmp queue_row
+attributes:
+    jsr build_attr_row
+    lda attr_pend
+    jsr attr_address
+    lda t6
+    ldx t7
+    ldy #8
+    jsr vq_open
+    bcs done                ; the queue is full: next frame
+    ldy #0
+:   lda attr_buf,y
+    sta vram_queue,x
+    inx
+    iny
+    cpy #8
+    bne :-
+    jsr vq_close
+    lda #$FF
+    sta attr_pend
 done:
     rts
 .endproc

@@ -74,31 +74,15 @@ letters:
 letters_done:
 
     ; the ground, three rows of bricks, and the gate standing on it
-    ldy #0
+    ldy #2
 ground_row:
-    ldx #0
-ground_col:
-    stx t4
-    sty t5
-    lda #<bg_title_ground
-    sta ptr0
-    lda #>bg_title_ground
-    sta ptr0+1
-    txa
-    clc
-    adc ground_lo,y
-    tax
+    lda #16
+    sta t6
+    ldx ground_lo,y
     lda ground_hi,y
-    jsr draw_block
-    ldx t4
-    ldy t5
-    inx
-    inx
-    cpx #32
-    bne ground_col
-    iny
-    cpy #3
-    bne ground_row
+    jsr brick_row
+    dey
+    bpl ground_row
     lda #<bg_title_gate
     sta ptr0
     lda #>bg_title_gate
@@ -181,6 +165,29 @@ edge:
     play_music MUS_INTRO
     jmp screen_on
 .endproc
+
+;; Draws a row of t6 bricks (the title's ground block, two tiles square) from the video
+;; address A (high), X (low), picture off. Keeps Y.
+.proc brick_row
+    sta t5
+    sty t7
+:   stx t4
+    lda #<bg_title_ground
+    sta ptr0
+    lda #>bg_title_ground
+    sta ptr0+1
+    lda t5
+    jsr draw_block
+    lda t4
+    clc
+    adc #2
+    tax
+    dec t6
+    bne :-
+    ldy t7
+    rts
+.endproc
+.export brick_row
 
 ;; One frame of the title: players join with A and leave with B; a joined mage at the gate
 ;; starts the climb with A or Up, and so does a short countdown once all four are in.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -655,6 +656,168 @@ TEST(GameRules, UpTakesAMageOverlappingTheOpenDoorwayThroughIt) {
         EXPECT_EQ(hint, c.enters) << "the arrow over the door, mage " << c.dx << " pixels off the doorway";
         cart.tap(0, UP);
         EXPECT_EQ(cart.ram("pl_state"), c.enters ? 3 : PS_ALIVE) << "mage " << c.dx << " pixels off the doorway";
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The Crown: its loose stone, its wisps and the Hollow Wisp, and the ending
+
+const int KIND_EMBER = 4, KIND_WISP = 20, KIND_HOLLOW = 21;
+const int STATE_OVER = 4, STATE_END = 5;
+
+TEST(CrownRules, LooseStoneShakesAndFallsUnderAMageAndIsBackWhenTheFloorRestarts) {
+    // the broken stair's lowest loose stone: row 53, column 13 (the start is on row 58)
+    FloorStart crown("t4floor1");
+    Cartridge& cart = crown.cart;
+    ASSERT_EQ(cart.ram("tier"), 3);
+    const int row = 53, col = 13, loose = gfxConstant("MT_CRUMBLE"), shaking = gfxConstant("MT_CRUMBLING");
+    auto stone = [&] { return cart.ram("cmap", (row % 32) * 16 + col); };
+    auto y = [&] { return cart.ram("pl_y") | cart.ram("pl_yh") << 8; };
+    ASSERT_EQ(stone(), loose);
+    crown.poke("pl_x", 0, col * 16);  // the mage's box over that column alone
+    crown.poke("pl_y", 0, ((row - 1) * 16) & 255);
+    crown.poke("pl_yh", 0, ((row - 1) * 16) >> 8);
+    int shookAt = -1, fellAt = -1, droppedAt = -1;
+    for (int f = 0; f < 80 && droppedAt < 0; f++) {
+        cart.run();
+        if (shookAt < 0 && stone() == shaking) shookAt = f;
+        if (fellAt < 0 && stone() == cart.ram("floor_wall")) {
+            fellAt = f;
+            EXPECT_TRUE(voiceHas(cart, 2)) << "the stone breaks with effect 2";
+        }
+        if (fellAt < 0) EXPECT_EQ(y(), (row - 1) * 16) << "it holds the mage until it falls (frame " << f << ")";
+        if (y() > (row - 1) * 16 + 4) droppedAt = f;
+    }
+    EXPECT_GE(shookAt, 10) << "standing a while before it shakes";
+    EXPECT_GT(fellAt, shookAt + 10) << "shaking a while before it falls";
+    EXPECT_GE(droppedAt, fellAt) << "the mage drops through where it was";
+    // every heart lost: after a continue the floor starts again with the stone in place
+    cart.run(60);
+    crown.poke("pl_hearts", 0, 1);
+    crown.poke("pl_yh", 0, 0x0F);
+    for (int f = 0; f < 300 && cart.ram("game_state") != STATE_OVER; f++) cart.run();
+    ASSERT_EQ(cart.ram("game_state"), STATE_OVER);
+    cart.run(120);
+    cart.tap(0, A);
+    for (int f = 0; f < 300 && cart.ram("game_state") != 2; f++) cart.run();
+    ASSERT_EQ(cart.ram("game_state"), 2);
+    EXPECT_EQ(stone(), loose) << "the loose stone is back";
+}
+
+TEST(CrownRules, AWispScreamsAtAMageThatComesNearThenClosesIn) {
+    struct Case {
+        int dx, dy;  // where the wisp hangs from the mage
+        bool chases;
+    } cases[] = {{-40, 0, true}, {48, -40, true}, {-72, 0, false}, {0, -80, false}};
+    for (const Case& c : cases) {
+        FloorStart crown("t4floor1");
+        Cartridge& cart = crown.cart;
+        int hearts = crown.hearts();
+        int slot = crown.place(KIND_WISP, c.dx, c.dy, true);
+        auto gap = [&] {
+            int wy = cart.ram("obj_y", slot) | cart.ram("obj_yh", slot) << 8;
+            return std::abs(cart.ram("obj_x", slot) - cart.ram("pl_x")) +
+                   std::abs(wy - (cart.ram("pl_y") | cart.ram("pl_yh") << 8));
+        };
+        const int start = gap();
+        bool screamed = false;
+        int closest = start;
+        for (int f = 0; f < 240 && crown.hearts() == hearts; f++) {
+            cart.run();
+            screamed |= voiceHas(cart, 33);
+            if (cart.ram("obj_kind", slot) == KIND_WISP) closest = std::min(closest, gap());
+        }
+        const std::string where = std::to_string(c.dx) + "," + std::to_string(c.dy);
+        EXPECT_EQ(screamed, c.chases) << "effect 33, the wisp at " << where;
+        EXPECT_EQ(crown.hearts(), c.chases ? hearts - 1 : hearts) << "it reached the mage from " << where;
+        if (c.chases) {
+            EXPECT_LE(closest, start / 2) << "closing in from " << where;
+        } else {
+            EXPECT_EQ(closest, start) << "hanging where it was, " << where;
+        }
+    }
+}
+
+// the Hollow Wisp's court, from a recorded run's mark; Y := the boss's object slot
+int hollowWisp(Cartridge& cart, const char* run) {
+    replay(cart, run, "t4boss");
+    for (int i = 0; i < 10; i++)
+        if (cart.ram("obj_kind", i) == KIND_HOLLOW) return i;
+    ADD_FAILURE() << run << ": no Hollow Wisp";
+    return 0;
+}
+
+TEST(CrownRules, TheHollowWispBreathesInAndPullsTheMagesToIt) {
+    // a mage standing on either side while it breathes in drifts towards its middle, a
+    // pixel a frame; the breath starts with effect 15
+    for (int side : {-1, 1}) {
+        Cartridge cart;
+        int boss = hollowWisp(cart, "spire_solo");
+        bool heard = false;
+        for (int f = 0; f < 600 && cart.ram("obj_state", boss) != 4; f++) cart.run();
+        ASSERT_EQ(cart.ram("obj_state", boss), 4) << "it never breathed in";
+        for (int f = 0; f < 3; f++) heard |= voiceHas(cart, 15);
+        EXPECT_TRUE(heard) << "effect 15";
+        const int middle = cart.ram("obj_x", boss) + 8, from = middle + side * 60;
+        cart.nes->cpu->ram[cart.addr("pl_x") & 0x7FF] = (unsigned char)from;
+        cart.run(30);
+        ASSERT_EQ(cart.ram("obj_state", boss), 4) << "still breathing in";
+        EXPECT_EQ(cart.ram("pl_x"), from - side * 30) << "pulled from " << side * 60 << " pixels";
+    }
+}
+
+TEST(CrownRules, TheHollowWispFallsTheMusicFadesAndTheEndingFollowsTheDoor) {
+    // its last heart taken by a bolt, for one player and for four: the music fades, the
+    // ember goes free; through the door, the ending under the mysterious music, the flame
+    // catching with effect 21, and a player's A back to the title
+    struct Case {
+        const char* run;
+        int presser;  // the player whose A ends it
+    } cases[] = {{"spire_solo", 0}, {"spire_four", 3}};
+    for (const Case& c : cases) {
+        Cartridge cart;
+        int boss = hollowWisp(cart, c.run);
+        cart.nes->cpu->ram[(cart.addr("obj_hp") + boss) & 0x7FF] = 1;
+        cart.nes->cpu->ram[(cart.addr("obj_state") + boss) & 0x7FF] = 3;  // dazed, where it is
+        cart.nes->cpu->ram[(cart.addr("obj_timer") + boss) & 0x7FF] = 200;
+        const int by = cart.ram("obj_y", boss) | cart.ram("obj_yh", boss) << 8;
+        cart.nes->cpu->ram[cart.addr("pl_x") & 0x7FF] = (unsigned char)(cart.ram("obj_x", boss) - 48);
+        cart.nes->cpu->ram[cart.addr("pl_y") & 0x7FF] = (unsigned char)(by & 255);
+        cart.nes->cpu->ram[cart.addr("pl_yh") & 0x7FF] = (unsigned char)(by >> 8);
+        cart.nes->cpu->ram[cart.addr("pl_flags") & 0x7FF] &= ~0x40;  // facing right
+        bool faded = false, ember = false;
+        for (int f = 0; f < 120 && !ember; f++) {
+            cart.hold(0, f % 10 < 2 ? B : 0);
+            cart.run();
+            faded |= (cart.ram("snd_flags") & 4) != 0;
+            for (int i = 0; i < 10; i++) ember |= cart.ram("obj_kind", i) == KIND_EMBER;
+        }
+        cart.release(0);
+        EXPECT_EQ(cart.ram("boss_hp"), 0) << c.run;
+        EXPECT_TRUE(faded) << c.run << ": the evil music fades";
+        EXPECT_TRUE(ember) << c.run << ": the ember goes free";
+        // the rest of the way as the run went it, from the floor's end
+        Cartridge end;
+        replay(end, c.run, "t4clear4");
+        for (int f = 0; f < 900 && end.ram("game_state") != STATE_END; f++) end.run();
+        ASSERT_EQ(end.ram("game_state"), STATE_END) << c.run;
+        // before the flame catches, the battlement under the mages shows against the sky
+        end.run(20);
+        Picture dark = end.picture();
+        std::set<uint32_t> battlement;
+        for (int y = 88; y < 120; y++)
+            for (int x = 48; x < 208; x++) battlement.insert(dark.at(x, y));
+        EXPECT_GE(battlement.size(), 2u) << c.run << ": the battlement in the dark";
+        bool caught = false;
+        for (int f = 0; f < 250; f++) {
+            end.run();
+            caught |= voiceHas(end, 21);
+        }
+        EXPECT_EQ(end.ram("snd_track"), 0) << c.run << ": the mysterious music";
+        EXPECT_TRUE(caught) << c.run << ": the flame catches with effect 21";
+        end.tap(c.presser, A);
+        end.run(2);
+        EXPECT_EQ(end.ram("game_state"), 0) << c.run << ": player " << c.presser + 1 << "'s A, back to the title";
     }
 }
 

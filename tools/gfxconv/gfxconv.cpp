@@ -13,7 +13,10 @@
 // Input directives (one per line, '#' starts a comment outside pixel rows):
 //   types NAME...              metatile behaviours, numbered from 0 (MTT_NAME)
 //   entities NAME...           object kinds placed by floor maps, numbered from 0 (ENT_NAME)
-//   entity CHAR NAME [UNDER]   map character CHAR places object NAME on metatile char UNDER
+//   entity CHAR NAME [UNDER] [standing]
+//                              map character CHAR places object NAME on metatile char UNDER;
+//                              a standing object needs ground under it on every floor
+//   ground TYPE...             the metatile behaviours that are ground to stand on
 //   glyph CHAR                 8 rows: font glyph at index (CHAR - 32) of table 0
 //   fontcopy TEXT              copies those glyphs to the same indices of table 1
 //   sprite NAME WxH            H*8 rows of W*8: a metasprite ms_NAME (tiles in table 1,
@@ -21,6 +24,11 @@
 //   bg NAME WxH TABLE          a block of background tiles bg_NAME: width, height, tiles
 //   metatile NAME CHAR PAL TYPE  16 rows of 16: a 2x2-tile metatile of table 0
 //   level NAME                 map rows of 16 characters up to "end"
+//
+// A floor's portals (behaviour "portal") link in pairs from the top down, the first with the
+// second and the third with the fourth; linked portals stay within PORTAL_REACH rows of each
+// other, so that the upper one is loaded while a mage stands at the lower one (the view keeps
+// the highest mage six rows below its top and loads one row above it).
 #include <png.h>
 
 #include <algorithm>
@@ -99,6 +107,7 @@ struct EntityChar {
     char ch;
     std::string name;
     char under;
+    bool standing;
 };
 struct Level {
     std::string name;
@@ -106,7 +115,9 @@ struct Level {
     std::string where;
 };
 
-std::vector<std::string> g_types, g_entities;
+const int MAX_PORTALS = 4, PORTAL_REACH = 7;
+
+std::vector<std::string> g_types, g_entities, g_ground;
 std::vector<EntityChar> g_entityChars;
 std::vector<Glyph> g_glyphs;
 std::string g_fontCopy;
@@ -219,9 +230,14 @@ void parseFile(const std::string& path) {
         } else if (cmd == "entities") {
             for (auto& t : args) g_entities.push_back(t);
         } else if (cmd == "entity") {
-            if (args.size() < 2) fail(where, "entity CHAR NAME [UNDER]");
-            EntityChar e{parseChar(args[0], where), args[1], args.size() > 2 ? parseChar(args[2], where) : '.'};
+            bool standing = !args.empty() && args.back() == "standing";
+            if (standing) args.pop_back();
+            if (args.size() < 2 || args.size() > 3) fail(where, "entity CHAR NAME [UNDER] [standing]");
+            EntityChar e{parseChar(args[0], where), args[1], args.size() > 2 ? parseChar(args[2], where) : '.',
+                         standing};
             g_entityChars.push_back(e);
+        } else if (cmd == "ground") {
+            for (auto& t : args) g_ground.push_back(t);
         } else if (cmd == "glyph") {
             // the character itself may be '#', which stripComment removed
             std::string t = trim(raw);
@@ -335,6 +351,42 @@ void writeBytes(std::ostream& o, const std::vector<int>& v) {
         o << "    .byte ";
         for (size_t j = i; j < v.size() && j < i + 16; j++) o << (j > i ? "," : "") << hex2(v[j]);
         o << "\n";
+    }
+}
+
+bool isGround(int mt) {
+    const std::string& type = g_metatiles[mt].type;
+    return std::find(g_ground.begin(), g_ground.end(), type) != g_ground.end();
+}
+
+// The rules a floor's map keeps: standing objects stand on ground, portals come in pairs
+// close enough to be loaded together.
+void checkFloor(const Level& lv, const std::vector<int>& map) {
+    auto at = [&](size_t r, int c) { return "floor " + lv.name + " row " + std::to_string(r + 1) + " column " +
+                                            std::to_string(c + 1); };
+    std::vector<std::pair<size_t, int>> portals;
+    for (size_t r = 0; r < lv.rows.size(); r++)
+        for (int c = 0; c < 16; c++) {
+            char ch = lv.rows[r][c];
+            auto it = std::find_if(g_entityChars.begin(), g_entityChars.end(),
+                                   [&](const EntityChar& e) { return e.ch == ch; });
+            if (it != g_entityChars.end() && it->standing &&
+                (r + 1 >= lv.rows.size() || !isGround(map[(r + 1) * 16 + c])))
+                fail(lv.where, at(r, c) + ": " + it->name + " stands on nothing (put it on the row above ground)");
+            if (g_metatiles[map[r * 16 + c]].type == "portal") portals.push_back({r, c});
+        }
+    if (portals.size() > (size_t)MAX_PORTALS)
+        fail(lv.where, "floor " + lv.name + " has " + std::to_string(portals.size()) + " portals, at most " +
+                           std::to_string(MAX_PORTALS));
+    if (portals.size() % 2)
+        fail(lv.where, at(portals.back().first, portals.back().second) + ": a portal without a partner");
+    for (size_t i = 0; i < portals.size(); i += 2) {
+        size_t gap = portals[i + 1].first - portals[i].first;
+        if (gap > (size_t)PORTAL_REACH)
+            fail(lv.where, at(portals[i].first, portals[i].second) + ": its linked portal (" +
+                               at(portals[i + 1].first, portals[i + 1].second) + ") is " + std::to_string(gap) +
+                               " rows below, more than the " + std::to_string(PORTAL_REACH) +
+                               " loaded above a mage at it");
     }
 }
 
@@ -483,6 +535,7 @@ int main(int argc, char** argv) {
         writeBytes(dat, bytes);
     }
 
+    for (auto& t : g_ground) typeIndex(t, "ground");
     for (auto& e : g_entityChars)
         if (metatileOfChar(e.ch) >= 0)
             fail("entity " + e.name, std::string("map character '") + e.ch + "' is also a metatile's");
@@ -515,6 +568,7 @@ int main(int argc, char** argv) {
         }
         if (lv.rows.size() < 15 || lv.rows.size() > 250)
             fail(lv.where, "floor " + lv.name + " must have 15 to 250 rows");
+        checkFloor(lv, map);
         std::stable_sort(list.begin(), list.end(), [](const Obj& a, const Obj& b) { return a.row > b.row; });
         for (auto& o : list) objs.insert(objs.end(), {o.row, o.col, o.kind});
         objs.push_back(0xFF);
