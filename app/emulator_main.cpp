@@ -7,6 +7,10 @@
 #include <cstdio>
 #include <vector>
 
+#if defined(VEK_X11_ERRORS) && defined(ALLEGRO_WITH_XWINDOWS)
+#include <X11/Xlib.h>
+#endif
+
 #include "app/util.h"
 #include "app/viewport.h"
 #include "config/config.h"
@@ -359,11 +363,27 @@ void EmulatorMain::handleOpenMenu() {
 // ---------------------------------------------------------------------------------------
 // host start-up and display creation
 
+#if defined(VEK_X11_ERRORS) && defined(ALLEGRO_WITH_XWINDOWS)
+// A request about a window that the server has already destroyed (a display re-created twice
+// in quick succession) is harmless to the program. Xlib's default handler would end the
+// process from inside a locked Allegro call, and the exit then waits forever for Allegro's
+// X thread: the window vanishes and the program never ends.
+static int logXError(Display* display, XErrorEvent* event) {
+    char text[128];
+    XGetErrorText(display, event->error_code, text, sizeof text);
+    Util::logErrorF("X error ignored: %s (request %d)\n", text, event->request_code);
+    return 0;
+}
+#endif
+
 bool EmulatorMain::alInitialize() {
     if (!al_init()) {
         Util::logErrorF("al_init failed\n");
         return false;
     }
+#if defined(VEK_X11_ERRORS) && defined(ALLEGRO_WITH_XWINDOWS)
+    XSetErrorHandler(logXError);
+#endif
     uint32_t version = al_get_allegro_version();
     Util::logF("ALLEGRO V%d.%d.%d[%d]\n", version >> 24, (version >> 16) & 255, (version >> 8) & 255, version & 255);
 

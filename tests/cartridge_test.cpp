@@ -685,7 +685,9 @@ TEST(CrownRules, LooseStoneShakesAndFallsUnderAMageAndIsBackWhenTheFloorRestarts
             fellAt = f;
             EXPECT_TRUE(voiceHas(cart, 2)) << "the stone breaks with effect 2";
         }
-        if (fellAt < 0) EXPECT_EQ(y(), (row - 1) * 16) << "it holds the mage until it falls (frame " << f << ")";
+        if (fellAt < 0) {
+            EXPECT_EQ(y(), (row - 1) * 16) << "it holds the mage until it falls (frame " << f << ")";
+        }
         if (y() > (row - 1) * 16 + 4) droppedAt = f;
     }
     EXPECT_GE(shookAt, 10) << "standing a while before it shakes";

@@ -84,6 +84,13 @@ wait_exit() {
     return 1
 }
 
+# key_to_window KEY: one press of KEY as a real keyboard gives it (XTEST), to the window that
+# has the focus. A key sent to a window that the program then replaced (a mode switch) would
+# lose its release there, and the program would take the next press for a held key
+key_to_window() {
+    xdotool key --clearmodifiers "$1"
+}
+
 window_geometry() {  # prints "X Y W H" of WIN
     xdotool getwindowgeometry --shell "$WIN" | awk -F= '
         /^X=/ {x=$2} /^Y=/ {y=$2} /^WIDTH=/ {w=$2} /^HEIGHT=/ {h=$2}

@@ -14,7 +14,7 @@ trap 'stop_xvfb; [ -n "${GAME_PID:-}" ] && kill -9 $GAME_PID 2>/dev/null; rm -rf
 keys() {  # keys KEY...: one press each, with time for a frame or two in between
     local k
     for k in "$@"; do
-        xdotool key --window "$WIN" --clearmodifiers "$k" 2>/dev/null || xdotool key "$k"
+        key_to_window "$k"
         sleep 0.25
     done
 }
