@@ -124,11 +124,7 @@ each:
     sta t4                  ; row
     iny
     lda (olist),y
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t0                  ; x
+    sta t0                  ; column
     iny
     lda (olist),y
     iny
@@ -137,18 +133,9 @@ each:
     lda ent_kind,x
     beq each                ; the start marker
     pha
+    ldy t0
     lda t4
-    asl a
-    asl a
-    asl a
-    asl a
-    sta t1
-    lda t4
-    lsr a
-    lsr a
-    lsr a
-    lsr a
-    sta t2
+    jsr cell_xy             ; the cell's pixels: x in t0, y in t1/t2
     pla
     jsr obj_spawn
     jmp each
