@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <vector>
 
-#if defined(VEK_X11_ERRORS) && defined(ALLEGRO_WITH_XWINDOWS)
+#if defined(VEK_X11) && defined(ALLEGRO_WITH_XWINDOWS)
+#include <GL/glx.h>
 #include <X11/Xlib.h>
+
+#include <thread>
 #endif
 
 #include "app/util.h"
@@ -27,6 +30,9 @@
 
 namespace vek {
 
+// the graphics driver loaded on a second thread while the program starts (below)
+static void startLoadingDriver();
+static void closeDriverConnection();
 
 static const char* const FULLSCREEN_MESSAGE =
     "Switched to Fullscreen mode.\n\nIf you notice any problems,\nyou may have to restart the\n"
@@ -127,6 +133,11 @@ int EmulatorMain::start() {
     paused = false;
     loadRom();
 
+    // the first picture comes before what it does not need: the menus, their font and their
+    // drawing add-on are made right after it
+    showFirstPicture();
+    closeDriverConnection();
+    if (!al_init_primitives_addon()) Util::logErrorF("al_init_primitives_addon failed!\n");
     _gui = new gui::Gui(this, _input, _config);
     _input->gui = _gui;
 
@@ -241,16 +252,37 @@ int EmulatorMain::start() {
     }
 }
 
+void EmulatorMain::runConsoleFrame() {
+    Util::logTimeF("nes->update();");
+    nes->update();
+    Util::logTimeF("nes->vekApu->update();");
+    nes->vekApu->update();
+}
+
+// A game spends its first frames setting up with every colour still black. Nobody could see
+// them, so the window does not wait for them: they run back to back, and the first frame
+// that can show something is drawn at once instead of at the next tick of the frame timer.
+void EmulatorMain::showFirstPicture() {
+    int frames = 0;
+    do {
+        runConsoleFrame();
+    } while (++frames < MAX_DARK_FRAMES && renderer->showsOnlyBlack());
+    Util::logF("first picture after %d console frames\n", frames);
+    renderer->update();
+    presentFrame();
+}
+
 void EmulatorMain::drawFrame() {
     Util::logTimeF("frame start");
     if (_gui->top < 0 && hasFocus) {
-        Util::logTimeF("nes->update();");
-        nes->update();
-        Util::logTimeF("nes->vekApu->update();");
-        nes->vekApu->update();
+        runConsoleFrame();
         Util::logTimeF("renderer->update();");
         renderer->update();
     }
+    presentFrame();
+}
+
+void EmulatorMain::presentFrame() {
 
     Util::logTimeF("al render start");
     ALLEGRO_BITMAP* backBuffer = al_get_backbuffer(_alDisplay);
@@ -271,8 +303,10 @@ void EmulatorMain::drawFrame() {
                               rows, x0, y0, _config->getViewportW(), _config->getViewportH(), 0);
     }
 
-    _gui->update();
-    _gui->render(backBuffer, x0, y0);
+    if (_gui) {
+        _gui->update();
+        _gui->render(backBuffer, x0, y0);
+    }
     al_flip_display();
     Util::logTimeF("al render done");
 
@@ -363,7 +397,7 @@ void EmulatorMain::handleOpenMenu() {
 // ---------------------------------------------------------------------------------------
 // host start-up and display creation
 
-#if defined(VEK_X11_ERRORS) && defined(ALLEGRO_WITH_XWINDOWS)
+#if defined(VEK_X11) && defined(ALLEGRO_WITH_XWINDOWS)
 // A request about a window that the server has already destroyed (a display re-created twice
 // in quick succession) is harmless to the program. Xlib's default handler would end the
 // process from inside a locked Allegro call, and the exit then waits forever for Allegro's
@@ -374,6 +408,34 @@ static int logXError(Display* display, XErrorEvent* event) {
     Util::logErrorF("X error ignored: %s (request %d)\n", text, event->request_code);
     return 0;
 }
+
+// Most of the time a window takes to appear goes into loading and linking the graphics
+// driver's libraries. A connection of its own loads them on a second thread while the main
+// thread installs the keyboard and the rest; the window's own opening then finds them in
+// place. The connection is closed once the first picture is up. Whatever fails here only
+// leaves the work to the window's opening.
+static Display* g_driverDisplay = nullptr;
+static std::thread g_driverLoader;
+
+static void startLoadingDriver() {
+    g_driverLoader = std::thread([] {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display) return;
+        int configs = 0;
+        GLXFBConfig* list = glXGetFBConfigs(display, DefaultScreen(display), &configs);
+        if (list) XFree(list);
+        g_driverDisplay = display;
+    });
+}
+
+static void closeDriverConnection() {
+    if (g_driverLoader.joinable()) g_driverLoader.join();
+    if (g_driverDisplay) XCloseDisplay(g_driverDisplay);
+    g_driverDisplay = nullptr;
+}
+#else
+static void startLoadingDriver() {}
+static void closeDriverConnection() {}
 #endif
 
 bool EmulatorMain::alInitialize() {
@@ -381,11 +443,18 @@ bool EmulatorMain::alInitialize() {
         Util::logErrorF("al_init failed\n");
         return false;
     }
-#if defined(VEK_X11_ERRORS) && defined(ALLEGRO_WITH_XWINDOWS)
+#if defined(VEK_X11) && defined(ALLEGRO_WITH_XWINDOWS)
     XSetErrorHandler(logXError);
 #endif
+    // Xlib is ready for threads now
+    startLoadingDriver();
     uint32_t version = al_get_allegro_version();
     Util::logF("ALLEGRO V%d.%d.%d[%d]\n", version >> 24, (version >> 16) & 255, (version >> 8) & 255, version & 255);
+
+    // the sound (the audio add-on, the codecs, the mixer, then the decoded effects) comes up
+    // on a thread of its own while the window is made; the music player takes it over when
+    // the game first asks for a sound
+    nes::VekApu::startAudio();
 
     if (!al_install_keyboard()) Util::logErrorF("al_install_keyboard failed\n");
     if (!al_install_joystick()) Util::logErrorF("al_install_joystick failed\n");
@@ -401,14 +470,11 @@ bool EmulatorMain::alInitialize() {
             Util::logF("  %d: could not get monitor info\n", i);
     }
 
-    if (!createDisplay(true)) return false;
-
-    if (!al_init_primitives_addon()) Util::logErrorF("al_init_primitives_addon failed!\n");
-    // the sound (the audio add-on, the codecs, the mixer, then the decoded effects) comes up
-    // on a thread of its own while the first frames are made; the music player takes it over
-    // when the game first asks for a sound
-    nes::VekApu::startAudio();
-    return true;
+    if (createDisplay(true)) return true;
+    // no window: the threads started above end before the program does
+    closeDriverConnection();
+    nes::VekApu::finishStartingAudio();
+    return false;
 }
 
 bool EmulatorMain::createDisplay(bool createQueueAndTimers) {

@@ -71,7 +71,13 @@ public:
     void toggleVsync();
 
 private:
+    // the most frames of nothing but black that run back to back before the first picture
+    static const int MAX_DARK_FRAMES = 30;
+
+    void runConsoleFrame();
+    void showFirstPicture();
     void drawFrame();
+    void presentFrame();
     void holdMusic();
     bool recreateDisplay(int previousFullscreen, int previousVsync);
     void openNotice(int h, const char* text);

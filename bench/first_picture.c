@@ -6,6 +6,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -54,22 +57,52 @@ static Window findWindow(Display* dpy, Window w, long pid) {
     return found;
 }
 
+/* The window is read back through shared memory: a full read over the socket every
+ * millisecond would keep the single-threaded X server busy copying and slow down the very
+ * program being measured. One image is kept and made again when the window's size changes. */
+static XImage* shot;
+static XShmSegmentInfo shm;
+
+static void dropShot(Display* dpy) {
+    if (!shot) return;
+    XShmDetach(dpy, &shm);
+    XDestroyImage(shot);
+    shmdt(shm.shmaddr);
+    shot = NULL;
+}
+
+static int makeShot(Display* dpy, const XWindowAttributes* a) {
+    if (shot && shot->width == a->width && shot->height == a->height) return 1;
+    dropShot(dpy);
+    shot = XShmCreateImage(dpy, a->visual, (unsigned)a->depth, ZPixmap, NULL, &shm, (unsigned)a->width,
+                           (unsigned)a->height);
+    if (!shot) return 0;
+    shm.shmid = shmget(IPC_PRIVATE, (size_t)shot->bytes_per_line * shot->height, IPC_CREAT | 0600);
+    shm.shmaddr = shot->data = shm.shmid >= 0 ? shmat(shm.shmid, NULL, 0) : (char*)-1;
+    shm.readOnly = False;
+    if (shm.shmid >= 0) shmctl(shm.shmid, IPC_RMID, NULL); /* gone once both sides let go */
+    if (shot->data == (char*)-1 || !XShmAttach(dpy, &shm)) {
+        if (shot->data != (char*)-1) shmdt(shm.shmaddr);
+        shot->data = NULL;
+        XDestroyImage(shot);
+        shot = NULL;
+        return 0;
+    }
+    return 1;
+}
+
 static int showsSomething(Display* dpy, Window w) {
     XWindowAttributes a;
     if (!XGetWindowAttributes(dpy, w, &a) || a.map_state != IsViewable || a.width < 1) return 0;
-    XImage* img = XGetImage(dpy, w, 0, 0, (unsigned)a.width, (unsigned)a.height, AllPlanes, ZPixmap);
-    if (!img) return 0;
-    int found = 0;
-    for (int y = 0; y < a.height && !found; y += 3) {
+    if (a.depth != 24 && a.depth != 32) return 0;
+    if (!makeShot(dpy, &a) || !XShmGetImage(dpy, w, shot, 0, 0, AllPlanes)) return 0;
+    for (int y = 0; y < a.height; y += 3) {
+        const unsigned int* row = (const unsigned int*)(shot->data + (size_t)y * shot->bytes_per_line);
         for (int x = 0; x < a.width; x += 3) {
-            if ((XGetPixel(img, x, y) & 0xFFFFFF) != 0) {
-                found = 1;
-                break;
-            }
+            if (row[x] & 0xFFFFFF) return 1;
         }
     }
-    XDestroyImage(img);
-    return found;
+    return 0;
 }
 
 int main(int argc, char** argv) {
@@ -80,6 +113,10 @@ int main(int argc, char** argv) {
     Display* dpy = XOpenDisplay(NULL);
     if (!dpy) {
         fprintf(stderr, "first-picture: cannot open display\n");
+        return 2;
+    }
+    if (!XShmQueryExtension(dpy)) {
+        fprintf(stderr, "first-picture: the X server has no shared memory extension\n");
         return 2;
     }
     XSetErrorHandler(ignoreErrors);
@@ -98,6 +135,7 @@ int main(int argc, char** argv) {
         if (!w) w = findWindow(dpy, DefaultRootWindow(dpy), pid);
         if (w && showsSomething(dpy, w)) {
             printf("%.0f\n", (now() - t0) * 1000.0);
+            dropShot(dpy);
             return 0;
         }
         usleep(1000);

@@ -6,6 +6,12 @@
 
 #include "app/util.h"
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace vek {
 namespace nes {
 
@@ -69,7 +75,7 @@ static void loadSamples(ALLEGRO_SAMPLE* samples[NUM_SFX]) {
     for (int i = 0; i < NUM_SFX; i++) samples[i] = al_load_sample(SFX_INFO[i].filename);
 }
 
-static void* startAudioThread(ALLEGRO_THREAD*, void*) {
+static void* startAudioThread(ALLEGRO_THREAD* thread, void*) {
     structAudioStart& a = g_audioStart;
     a.audio = al_install_audio();
     a.codecs = a.audio && al_init_acodec_addon();
@@ -82,6 +88,11 @@ static void* startAudioThread(ALLEGRO_THREAD*, void*) {
         al_unlock_mutex(a.mutex);
     }
     a.installed = true;
+#ifdef __linux__
+    // nothing needs the effects before the first one plays: their decoding gives way to the
+    // frames being made (on its own thread only, never on the caller's)
+    if (thread) setpriority(PRIO_PROCESS, (id_t)syscall(SYS_gettid), 10);
+#endif
     if (a.audio) loadSamples(a.samples);
     return nullptr;
 }

@@ -165,6 +165,25 @@ TEST_F(RendererTest, BackdropFillsScreenAndMargins) {
     for (uint32_t px : p.pixels) ASSERT_EQ(px, WHITE);
 }
 
+TEST_F(RendererTest, APaletteOfBlacksShowsOnlyBlackWhateverTheTilesHold) {
+    // a set-up frame at power-on: tiles and sprites of every colour number, and every
+    // palette entry one of the console's blacks
+    for (unsigned int t = 0; t < 4; t++) solidTile(ppu, 16 * t, (int)t);
+    for (unsigned int i = 0; i < 960; i++) ppu.vram[0x2000 + i] = (unsigned char)(i % 4);
+    for (int n = 0; n < 8; n++) sprite(n, 20 * n, n % 4, n % 4, 30 * n);
+    const unsigned char blacks[] = {0x0D, 0x0E, 0x0F, 0x1D, 0x1E, 0x1F, 0x2F, 0x3E, 0x3F};
+    for (int i = 0; i < 32; i++) ppu.write8(0x3F00 + i, blacks[i % 9]);
+    ASSERT_TRUE(renderer->showsOnlyBlack());
+    Picture p = draw();
+    for (uint32_t px : p.pixels) ASSERT_EQ(px & 0xFFFFFF, 0u);
+    // one colour anywhere in the palette, a sprite's as much as the backdrop, can show
+    for (int i = 0; i < 32; i++) {
+        ppu.write8(0x3F00 + i, 0x30);
+        EXPECT_FALSE(renderer->showsOnlyBlack()) << "palette entry " << i;
+        ppu.write8(0x3F00 + i, 0x0F);
+    }
+}
+
 TEST_F(RendererTest, BackdropComesFromPaletteZeroNotTheSpriteCopy) {
     // $3F10 is a byte of its own and is never the backdrop
     ppu.write8(0x3F00, 0x00);

@@ -109,6 +109,14 @@ void Renderer::update() {
     lockedRegion = nullptr;
 }
 
+bool Renderer::showsOnlyBlack() const {
+    if (!ppu) return true;
+    for (unsigned int i = 0; i < 32; i++) {
+        if (colour(ppu->read8(0x3F00 + i)) & 0xFFFFFF) return false;
+    }
+    return true;
+}
+
 void Renderer::drawFrame() {
     if (!lockedRegion || !ppu) return;
 

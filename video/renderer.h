@@ -52,6 +52,10 @@ public:
     // NESPAL entry as a pixel word
     static uint32_t colour(unsigned int index);
 
+    // every colour of the palette is black: whatever the nametables and sprites hold, the
+    // picture is black
+    bool showsOnlyBlack() const;
+
 private:
     int lockFormat;  // the format update() locks the bitmap in
     bool lockFailureLogged;
