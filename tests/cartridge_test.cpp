@@ -817,6 +817,13 @@ TEST(CrownRules, TheHollowWispFallsTheMusicFadesAndTheEndingFollowsTheDoor) {
         }
         EXPECT_EQ(end.ram("snd_track"), 0) << c.run << ": the mysterious music";
         EXPECT_TRUE(caught) << c.run << ": the flame catches with effect 21";
+        // in the firelight the brazier still stands against the night sky: beside its stand
+        // (x 127-128) the sky shows as it does far from it
+        Picture lit = end.picture();
+        int notSky = 0;
+        for (int y = 84; y < 86; y++)
+            for (int x = 116; x < 140; x++) notSky += (x < 127 || x > 128) && lit.at(x, y) != lit.at(0, 0);
+        EXPECT_EQ(notSky, 0) << c.run << ": pixels beside the lit brazier's stand that are not the sky";
         end.tap(c.presser, A);
         end.run(2);
         EXPECT_EQ(end.ram("game_state"), 0) << c.run << ": player " << c.presser + 1 << "'s A, back to the title";
