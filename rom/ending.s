@@ -7,9 +7,10 @@
 .importzp state_timer, gems
 .import show_card, caption, joined_pressed_a, pl_state, brick_row
 
-BRAZIER_ROW = 9             ; the brazier's top tile row and left tile column
-BRAZIER_COL = 15
-BRAZIER_AT  = $2000 + BRAZIER_ROW * 32 + BRAZIER_COL
+BATTLEMENT_ROW = 11         ; the battlement's top tile row
+BRAZIER_COL = 15            ; the brazier's left tile column; it stands on the battlement
+BRAZIER_AT  = $2000 + (BATTLEMENT_ROW - 1) * 32 + BRAZIER_COL
+MAGE_Y      = BATTLEMENT_ROW * 8 - 16   ; screen y of the mages standing on it, pixels
 EMBER_FROM  = 200           ; screen y the ember rises from, pixels
 LIT_AT      = 132           ; the frame it reaches the bowl and the flame catches
 PRESS_AT    = 220           ; the frame "PRESS A" shows
@@ -31,27 +32,18 @@ CAP_PRESS_A_END = 3         ; game.s's caption "PRESS A" low on the screen
 :   lda #(BRICK_TO - BRICK_FROM) / 2
     sta t6
     ldx brick_lo,y
-    lda #>($2000 + 11 * 32)
+    lda #>($2000 + BATTLEMENT_ROW * 32)
     jsr brick_row
     dey
     bpl :-
-    ; the cold brazier on it
+    ; the cold brazier on it, against the sky
+    lda #<bg_end_brazier
+    sta ptr0
+    lda #>bg_end_brazier
+    sta ptr0+1
     lda #>BRAZIER_AT
     ldx #<BRAZIER_AT
-    jsr ppu_addr_ax
-    ldy #MT_BRAZIER
-    lda mt_tl,y
-    sta PPUDATA
-    lda mt_tr,y
-    sta PPUDATA
-    lda #>(BRAZIER_AT + 32)
-    ldx #<(BRAZIER_AT + 32)
-    jsr ppu_addr_ax
-    ldy #MT_BRAZIER
-    lda mt_bl,y
-    sta PPUDATA
-    lda mt_br,y
-    sta PPUDATA
+    jsr draw_block
     ; stars
     ldy #NUM_STARS - 1
 :   lda #$20
@@ -164,7 +156,7 @@ mages:
     stx t7
     lda mage_x,x
     sta t0
-    lda #BRAZIER_ROW * 8
+    lda #MAGE_Y
     sta t1
     lda #0
     sta t2
@@ -186,8 +178,8 @@ mages:
 .segment "RODATA"
 BRICK_FROM = 6              ; the battlement's tile columns
 BRICK_TO   = 26
-brick_lo:  .byte <($2000 + 11 * 32 + BRICK_FROM), <($2000 + 13 * 32 + BRICK_FROM)
-.assert >($2000 + 13 * 32 + BRICK_TO) = >($2000 + 11 * 32), error, "the battlement's rows share a high byte"
+brick_lo:  .byte <($2000 + BATTLEMENT_ROW * 32 + BRICK_FROM), <($2000 + (BATTLEMENT_ROW + 2) * 32 + BRICK_FROM)
+.assert >($2000 + (BATTLEMENT_ROW + 2) * 32 + BRICK_TO) = >($2000 + BATTLEMENT_ROW * 32), error, "the battlement's rows share a high byte"
 
 ;; stars over the spire (video address low bytes in the first page of the nametable)
 NUM_STARS = 10

@@ -210,7 +210,8 @@ pop:
     jmp object_done
 .endproc
 
-;; A spear flies straight the way it was thrown until it hits a mage or a wall.
+;; A spear (or the Thorn Serpent's thorn) flies straight the way it was thrown until it
+;; hits a mage or a wall.
 .proc spear_update
     jsr enemy_touch
     lda obj_kind,x
@@ -357,11 +358,21 @@ draw:
     jmp draw_obj_ms
 .endproc
 
+;; a spear, or a thorn if the Thorn Serpent spat it (a shot's state: who let it fly)
 .proc spear_draw
+    lda obj_state,x
+    cmp #KIND_THORN
+    beq thorn
     lda #0
     sta t3
     ldy #<ms_spear
     lda #>ms_spear
+    jmp draw_obj_ms
+thorn:
+    lda #2
+    sta t3
+    ldy #<ms_thorn_barb
+    lda #>ms_thorn_barb
     jmp draw_obj_ms
 .endproc
 

@@ -963,7 +963,8 @@ next:
 .endproc
 
 ;; Object X lets fly an object of kind A (a bubble, a spear) from its front, t1 pixels
-;; below its top, the way it faces, with the kind's sound. Keeps X.
+;; below its top, the way it faces, with the kind's sound. The shot's state is X's kind:
+;; what it looks like may depend on who let it fly. Keeps X.
 .proc shoot
     sta t3
     lda t1
@@ -988,6 +989,8 @@ next:
     bcs done
     lda obj_dir,x
     sta obj_dir,y
+    lda obj_kind,x
+    sta obj_state,y
     ldy t3
     lda shot_sfx - KIND_BUBBLE,y
     jsr sfx_play

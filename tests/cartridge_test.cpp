@@ -592,6 +592,61 @@ TEST(GardenRules, ASnakeRearsUpThenLungesAtAMageOnItsLevel) {
     }
 }
 
+// the tiles of one of the cartridge's metasprites (gfxconv's gfx_data.inc: count, width,
+// then dy, tile, attributes, dx per sprite)
+std::set<int> metaspriteTiles(const std::string& name) {
+    std::ifstream in(std::string(VEK_BINARY_DIR) + "/rom/gfx_data.inc");
+    std::string line;
+    std::set<int> tiles;
+    while (std::getline(in, line)) {
+        if (line != name + ":") continue;
+        std::vector<int> bytes;
+        while (std::getline(in, line) && line.find(".byte") != std::string::npos)
+            for (size_t at = line.find('$'); at != std::string::npos; at = line.find('$', at + 1))
+                bytes.push_back(std::stoi(line.substr(at + 1, 2), nullptr, 16));
+        for (size_t i = 3; i < bytes.size(); i += 4) tiles.insert(bytes[i]);
+        return tiles;
+    }
+    ADD_FAILURE() << "no " << name << " in gfx_data.inc";
+    return tiles;
+}
+
+TEST(GardenRules, AShotLooksLikeWhoLetItFly) {
+    // a troll set beside a mage in the Library throws a spear, in the troll's red; the Thorn
+    // Serpent in its court spits a thorn, in its own green: the same kind of shot, each
+    // drawn with its own picture (the shot's sprites at its place in sprite memory)
+    const int KIND_SPEARMAN = 12;
+    struct Case {
+        const char* mark;
+        int thrower;  // set 48 pixels left of the mage (0: the floor's boss throws)
+        const char* picture;
+        int palette;
+    } cases[] = {{"t2floor1", KIND_SPEARMAN, "ms_spear", 0}, {"t3boss", 0, "ms_thorn_barb", 2}};
+    for (const Case& c : cases) {
+        FloorStart floor(c.mark);
+        if (c.thrower) floor.place(c.thrower, -48, 0, true);
+        int shot = -1;
+        for (int f = 0; f < 600 && shot < 0; f++) {
+            floor.cart.run();
+            shot = floor.find(KIND_SPEAR);
+        }
+        ASSERT_GE(shot, 0) << c.mark << ": nothing was let fly";
+        floor.cart.run(4);
+        ASSERT_EQ(floor.cart.ram("obj_kind", shot), KIND_SPEAR) << c.mark << ": still flying";
+        const int x = floor.cart.ram("obj_x", shot), y = floor.cart.ram("obj_sy", shot) - 1;
+        std::set<int> tiles, palettes;
+        for (int i = 0; i < 64; i++) {
+            const unsigned char* s = &floor.cart.nes->ppu->oam[4 * i];
+            if (s[0] == y && (s[3] == x || s[3] == x + 8)) {
+                tiles.insert(s[1]);
+                palettes.insert(s[2] & 3);
+            }
+        }
+        EXPECT_EQ(tiles, metaspriteTiles(c.picture)) << c.mark;
+        EXPECT_EQ(palettes, std::set<int>{c.palette}) << c.mark;
+    }
+}
+
 TEST(GameRules, ASwoopingDuckComesDownIntoTheBolts) {
     // a duck 80 pixels over a mage and 40 to its right swoops at it; the mage faces it and
     // casts bolts, which fly at its head's height, as a player does
@@ -817,6 +872,13 @@ TEST(CrownRules, TheHollowWispFallsTheMusicFadesAndTheEndingFollowsTheDoor) {
         }
         EXPECT_EQ(end.ram("snd_track"), 0) << c.run << ": the mysterious music";
         EXPECT_TRUE(caught) << c.run << ": the flame catches with effect 21";
+        // in the firelight the brazier still stands against the night sky: beside its stand
+        // (x 127-128) the sky shows as it does far from it
+        Picture lit = end.picture();
+        int notSky = 0;
+        for (int y = 84; y < 86; y++)
+            for (int x = 116; x < 140; x++) notSky += (x < 127 || x > 128) && lit.at(x, y) != lit.at(0, 0);
+        EXPECT_EQ(notSky, 0) << c.run << ": pixels beside the lit brazier's stand that are not the sky";
         end.tap(c.presser, A);
         end.run(2);
         EXPECT_EQ(end.ram("game_state"), 0) << c.run << ": player " << c.presser + 1 << "'s A, back to the title";
