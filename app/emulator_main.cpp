@@ -8,10 +8,7 @@
 #include <vector>
 
 #if defined(VEK_X11) && defined(ALLEGRO_WITH_XWINDOWS)
-#include <GL/glx.h>
 #include <X11/Xlib.h>
-
-#include <thread>
 #endif
 
 #include "app/util.h"
@@ -29,10 +26,6 @@
 #include "video/renderer.h"
 
 namespace vek {
-
-// the graphics driver loaded on a second thread while the program starts (below)
-static void startLoadingDriver();
-static void closeDriverConnection();
 
 static const char* const FULLSCREEN_MESSAGE =
     "Switched to Fullscreen mode.\n\nIf you notice any problems,\nyou may have to restart the\n"
@@ -133,10 +126,10 @@ int EmulatorMain::start() {
     paused = false;
     loadRom();
 
-    // the first picture comes before what it does not need: the menus, their font and their
-    // drawing add-on are made right after it
+    // the first picture comes before what it does not need: the keyboard, the gamepads and
+    // the mouse, the menus, their font and their drawing add-on come right after it
     showFirstPicture();
-    closeDriverConnection();
+    installInput();
     if (!al_init_primitives_addon()) Util::logErrorF("al_init_primitives_addon failed!\n");
     _gui = new gui::Gui(this, _input, _config);
     _input->gui = _gui;
@@ -408,34 +401,6 @@ static int logXError(Display* display, XErrorEvent* event) {
     Util::logErrorF("X error ignored: %s (request %d)\n", text, event->request_code);
     return 0;
 }
-
-// Most of the time a window takes to appear goes into loading and linking the graphics
-// driver's libraries. A connection of its own loads them on a second thread while the main
-// thread installs the keyboard and the rest; the window's own opening then finds them in
-// place. The connection is closed once the first picture is up. Whatever fails here only
-// leaves the work to the window's opening.
-static Display* g_driverDisplay = nullptr;
-static std::thread g_driverLoader;
-
-static void startLoadingDriver() {
-    g_driverLoader = std::thread([] {
-        Display* display = XOpenDisplay(nullptr);
-        if (!display) return;
-        int configs = 0;
-        GLXFBConfig* list = glXGetFBConfigs(display, DefaultScreen(display), &configs);
-        if (list) XFree(list);
-        g_driverDisplay = display;
-    });
-}
-
-static void closeDriverConnection() {
-    if (g_driverLoader.joinable()) g_driverLoader.join();
-    if (g_driverDisplay) XCloseDisplay(g_driverDisplay);
-    g_driverDisplay = nullptr;
-}
-#else
-static void startLoadingDriver() {}
-static void closeDriverConnection() {}
 #endif
 
 bool EmulatorMain::alInitialize() {
@@ -446,19 +411,9 @@ bool EmulatorMain::alInitialize() {
 #if defined(VEK_X11) && defined(ALLEGRO_WITH_XWINDOWS)
     XSetErrorHandler(logXError);
 #endif
-    // Xlib is ready for threads now
-    startLoadingDriver();
     uint32_t version = al_get_allegro_version();
     Util::logF("ALLEGRO V%d.%d.%d[%d]\n", version >> 24, (version >> 16) & 255, (version >> 8) & 255, version & 255);
 
-    // the sound (the audio add-on, the codecs, the mixer, then the decoded effects) comes up
-    // on a thread of its own while the window is made; the music player takes it over when
-    // the game first asks for a sound
-    nes::VekApu::startAudio();
-
-    if (!al_install_keyboard()) Util::logErrorF("al_install_keyboard failed\n");
-    if (!al_install_joystick()) Util::logErrorF("al_install_joystick failed\n");
-    if (!al_install_mouse()) Util::logErrorF("al_install_mouse failed\n");
 
     int adapters = al_get_num_video_adapters();
     Util::logF("Found %d display adapters:\n", adapters);
@@ -470,11 +425,23 @@ bool EmulatorMain::alInitialize() {
             Util::logF("  %d: could not get monitor info\n", i);
     }
 
-    if (createDisplay(true)) return true;
-    // no window: the threads started above end before the program does
-    closeDriverConnection();
-    nes::VekApu::finishStartingAudio();
-    return false;
+    if (!createDisplay(true)) return false;
+
+    // the sound (the audio add-on, the codecs, the mixer, then the decoded effects) comes up
+    // on a thread of its own while the first frames are made; the music player takes it over
+    // once it is there
+    nes::VekApu::startAudio();
+    return true;
+}
+
+void EmulatorMain::installInput() {
+    if (!al_install_keyboard()) Util::logErrorF("al_install_keyboard failed\n");
+    if (!al_install_joystick()) Util::logErrorF("al_install_joystick failed\n");
+    if (!al_install_mouse()) Util::logErrorF("al_install_mouse failed\n");
+    if (al_is_keyboard_installed()) al_register_event_source(_alEventQueue, al_get_keyboard_event_source());
+    if (al_is_joystick_installed()) al_register_event_source(_alEventQueue, al_get_joystick_event_source());
+    if (al_is_mouse_installed()) al_register_event_source(_alEventQueue, al_get_mouse_event_source());
+    _input->reconfigureJoysticks();
 }
 
 bool EmulatorMain::createDisplay(bool createQueueAndTimers) {
@@ -562,9 +529,6 @@ bool EmulatorMain::createDisplay(bool createQueueAndTimers) {
         }
         al_register_event_source(_alEventQueue, al_get_timer_event_source(_alTimer));
         al_register_event_source(_alEventQueue, al_get_timer_event_source(_alFpsTimer));
-        if (al_is_keyboard_installed()) al_register_event_source(_alEventQueue, al_get_keyboard_event_source());
-        if (al_is_joystick_installed()) al_register_event_source(_alEventQueue, al_get_joystick_event_source());
-        if (al_is_mouse_installed()) al_register_event_source(_alEventQueue, al_get_mouse_event_source());
         al_start_timer(_alTimer);
         al_start_timer(_alFpsTimer);
     }

@@ -61,6 +61,7 @@ public:
     // host start-up and display creation
     bool alInitialize();
     bool createDisplay(bool createQueueAndTimers);
+    void installInput();
     int getVideoAdapterByPos(int x, int y, bool fallbackToFirst);
     bool loadRom();
 

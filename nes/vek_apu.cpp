@@ -58,6 +58,7 @@ struct structAudioStart {
     ALLEGRO_THREAD* thread;
     ALLEGRO_MUTEX* mutex;
     ALLEGRO_COND* cond;
+    bool held;       // the thread waits before it begins (tests)
     bool running;    // started and not yet joined
     bool waiting;    // made and not yet taken over by a player
     bool installed;  // the first half is done (under the mutex)
@@ -77,6 +78,11 @@ static void loadSamples(ALLEGRO_SAMPLE* samples[NUM_SFX]) {
 
 static void* startAudioThread(ALLEGRO_THREAD* thread, void*) {
     structAudioStart& a = g_audioStart;
+    if (a.mutex) {
+        al_lock_mutex(a.mutex);
+        while (a.held) al_wait_cond(a.cond, a.mutex);
+        al_unlock_mutex(a.mutex);
+    }
     a.audio = al_install_audio();
     a.codecs = a.audio && al_init_acodec_addon();
     a.reserved = a.audio && al_reserve_samples(1);
@@ -107,11 +113,12 @@ static void allowDecoding() {
     al_unlock_mutex(a.mutex);
 }
 
-void VekApu::startAudio() {
+void VekApu::startAudio(bool held) {
     structAudioStart& a = g_audioStart;
     if (a.running || a.waiting) return;
     for (int i = 0; i < NUM_SFX; i++) a.samples[i] = nullptr;
     a.running = a.waiting = true;
+    a.held = held;
     a.installed = a.reported = a.decode = false;
     a.mutex = al_create_mutex();
     a.cond = al_create_cond();
@@ -126,6 +133,25 @@ void VekApu::startAudio() {
         a.mutex = nullptr;
         startAudioThread(nullptr, nullptr);
     }
+}
+
+// whether the first half of the start-up is done, without waiting for it
+static bool audioInstalled() {
+    structAudioStart& a = g_audioStart;
+    if (!a.running || !a.thread) return true;
+    al_lock_mutex(a.mutex);
+    const bool installed = a.installed;
+    al_unlock_mutex(a.mutex);
+    return installed;
+}
+
+void VekApu::releaseAudioStart() {
+    structAudioStart& a = g_audioStart;
+    if (!a.thread) return;
+    al_lock_mutex(a.mutex);
+    a.held = false;
+    al_broadcast_cond(a.cond);
+    al_unlock_mutex(a.mutex);
 }
 
 // Waits for the first half of the start-up and logs what failed in it.
@@ -172,7 +198,8 @@ VekApu::VekApu(Nes* nes)
       gamePaused(false),
       hostPaused(false),
       waitingForSound(false),
-      waitingForEffects(false) {
+      waitingForEffects(false),
+      pendingTrack(-1) {
     for (int i = 0; i < NUM_SFX; i++) samples[i] = nullptr;
     for (int v = 0; v < NUM_VOICES; v++) {
         voices[v].instance = nullptr;
@@ -257,9 +284,16 @@ VekApu::~VekApu() {
 
 void VekApu::playMusic(int track) {
     if (track < 0 || track >= NUM_MUSIC) return;
-    takeOverSound();
     fadeOut = 0;
     gamePaused = false;  // as in the driver, a new track starts unpaused
+    pendingTrack = -1;
+    // the picture does not wait for the sound system (a sound server can take a while to
+    // answer): the track starts as soon as the mixer is there
+    if (waitingForSound && !audioInstalled()) {
+        pendingTrack = track;
+        return;
+    }
+    takeOverSound();
     if (musicStream) {
         al_set_audio_stream_playing(musicStream, false);
         al_destroy_audio_stream(musicStream);
@@ -307,6 +341,7 @@ void VekApu::playMusic(int track) {
 void VekApu::stopMusic() {
     fadeOut = 0;
     gamePaused = false;
+    pendingTrack = -1;
     if (musicStream) {
         al_set_audio_stream_playing(musicStream, false);
         al_destroy_audio_stream(musicStream);
@@ -329,7 +364,10 @@ void VekApu::setHostPaused(bool on) {
     if (musicStream) al_set_audio_stream_playing(musicStream, !gamePaused && !hostPaused);
 }
 
-bool VekApu::isMusicPlaying() const { return musicStream && al_get_audio_stream_playing(musicStream); }
+bool VekApu::isMusicPlaying() const {
+    if (pendingTrack >= 0) return !gamePaused && !hostPaused;
+    return musicStream && al_get_audio_stream_playing(musicStream);
+}
 
 void VekApu::fadeOutMusic() { fadeOut = 1; }
 
@@ -338,7 +376,20 @@ void VekApu::forceMusicLoop() {
 }
 
 void VekApu::update() {
+    if (pendingTrack >= 0 && audioInstalled()) startPendingTrack();
     if (fadeOut > 0 && fadeOut < 256) fadeOut++;
+}
+
+// the track asked for while the mixer was being set up, started with what the game did to
+// it meanwhile (paused it, began its fade)
+void VekApu::startPendingTrack() {
+    const int track = pendingTrack;
+    const bool paused = gamePaused;
+    const int fade = fadeOut;
+    playMusic(track);
+    if (paused) pauseMusic();
+    fadeOut = fade;
+    setMusicVolume(musicVolume);
 }
 
 void VekApu::setMusicVolume(float volume) {

@@ -53,6 +53,9 @@ public:
     // the start-up thread still holds the mixer / the effects: taken over at first use
     bool waitingForSound;
     bool waitingForEffects;
+    // a track the game asked for while that thread was still setting the mixer up: it
+    // starts at the first update() that finds the mixer ready (-1: none)
+    int pendingTrack;
 
     explicit VekApu(Nes* nes);
     ~VekApu();
@@ -60,7 +63,10 @@ public:
     // program start-up: the audio add-on, the codecs, the mixer and the decoded effects are
     // made on a thread of their own while the first frames are made; the player made
     // afterwards takes them over. Without this the player sets up its effects itself.
-    static void startAudio();
+    // `held` is a developer hook for the tests: the thread waits before it begins until
+    // releaseAudioStart(). The program never holds it.
+    static void startAudio(bool held = false);
+    static void releaseAudioStart();
     // waits for that thread and reports what failed; returns whether audio is installed
     static bool finishStartingAudio();
 
@@ -84,6 +90,7 @@ private:
     // what the start-up thread made, taken over: the mixer (and the voices on it), then
     // the effects
     void takeOverSound();
+    void startPendingTrack();
     void takeOverEffects();
     void reportMissingEffects();
     void createVoices();

@@ -489,23 +489,37 @@ void recordTitleMusic(const std::string& conf, const std::string& wav) {
 }
 
 // In a process of its own, as the program starts: the sound comes up on its own thread, the
-// player made meanwhile holds nothing yet and takes the mixer over at its first music and
-// the effects at its first effect.
+// player made meanwhile holds nothing yet; a track asked for before the mixer is there does
+// not wait for it and starts at the first update that finds it, as the game left it; the
+// player takes the effects over at its first effect.
 void startLikeTheProgram() {
     alarm(20);
     if (!al_install_system(ALLEGRO_VERSION_INT, nullptr)) std::exit(3);
     if (chdir(VEK_GAME_DIR) != 0) std::exit(4);
     setenv("ALSOFT_DRIVERS", "null", 0);
-    VekApu::startAudio();
+    VekApu::startAudio(true);  // held: the mixer is not there yet
     VekApu* apu = new VekApu(nullptr);
     if (!apu->waitingForSound || !apu->waitingForEffects || apu->voices[0].instance) std::exit(5);
     apu->setMusicVolume(0.5f);  // every frame does this: it must not wait for the thread
-    if (!apu->waitingForSound) std::exit(6);
-    // the music needs the mixer only
+    // the title music: the game takes it for playing, pauses it for a jingle
     apu->playMusic(5);
-    if (apu->waitingForSound || !al_is_audio_installed()) std::exit(7);
-    if (!apu->musicStream || !al_get_audio_stream_playing(apu->musicStream) || !apu->voices[2].instance)
-        std::exit(8);
+    if (!apu->waitingForSound || apu->musicStream || !apu->isMusicPlaying()) std::exit(6);
+    apu->pauseMusic();
+    apu->update();
+    if (apu->isMusicPlaying() || apu->musicStream) std::exit(7);
+    VekApu::releaseAudioStart();
+    for (int i = 0; i < 5000 && !apu->musicStream; i++) {
+        al_rest(0.001);
+        apu->update();
+    }
+    if (apu->waitingForSound || !al_is_audio_installed() || !apu->voices[2].instance) std::exit(8);
+    if (!apu->musicStream || al_get_audio_stream_playing(apu->musicStream)) std::exit(8);
+    apu->resumeMusic();
+    if (!al_get_audio_stream_playing(apu->musicStream) || !apu->isMusicPlaying()) std::exit(8);
+    // stopped before it could start, a track never starts
+    apu->stopMusic();
+    apu->update();
+    if (apu->musicStream || apu->isMusicPlaying()) std::exit(8);
     // an effect waits for all of them
     apu->playSfx(16, 0);
     if (apu->waitingForEffects) std::exit(9);

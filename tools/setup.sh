@@ -11,7 +11,7 @@ PACKAGES=(
   cc65 cc65-doc
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick openbox
-  libopenal1 libpng-dev libx11-dev libxext-dev libglx-dev bc sox
+  libopenal1 libpng-dev libx11-dev libxext-dev bc sox
   clang libclang-rt-dev
 )
 
