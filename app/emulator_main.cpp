@@ -33,6 +33,11 @@ static const char* const FULLSCREEN_MESSAGE =
 static const char* const WINDOWED_MESSAGE =
     "Switched to Windowed mode.\n\nIf you notice any problems,\nyou may have to restart the\n"
     "game for the new setting to\ntake effect gracefully.";
+// after a switch that the system refused: the display of the mode before was made again
+static const char* const FULLSCREEN_REFUSED_MESSAGE =
+    "Could not switch to\nFullscreen mode.\n\nThe game stays in\nWindowed mode.";
+static const char* const WINDOWED_REFUSED_MESSAGE =
+    "Could not switch to\nWindowed mode.\n\nThe game stays in\nFullscreen mode.";
 static const char* const VSYNC_ON_MESSAGE =
     "Vsync enabled!\n\nIf you notice any problems,\nyou may have to restart the\n"
     "game for the new setting to\ntake effect gracefully.\n\nNote that this setting may have\n"
@@ -626,11 +631,13 @@ void EmulatorMain::updateDisplay(int w, int h, bool resizeWindow, bool moveWindo
 }
 
 void EmulatorMain::toggleFullscreen() {
-    _config->fullscreen = _config->fullscreen == 0 ? 1 : 0;
-    _config->queueSave();
-    setFullscreen(_config->fullscreen != 0);
-    // the notice names the mode the program ended up in (a refused switch stays where it was)
-    openNotice(90, _config->fullscreen ? FULLSCREEN_MESSAGE : WINDOWED_MESSAGE);
+    const bool wanted = _config->fullscreen == 0;
+    setFullscreen(wanted);
+    // a refused switch stays in the mode it was in, and the notice says so
+    if ((_config->fullscreen != 0) == wanted)
+        openNotice(90, wanted ? FULLSCREEN_MESSAGE : WINDOWED_MESSAGE);
+    else
+        openNotice(90, wanted ? FULLSCREEN_REFUSED_MESSAGE : WINDOWED_REFUSED_MESSAGE);
 }
 
 void EmulatorMain::openNotice(int h, const char* text) {
@@ -647,6 +654,9 @@ void EmulatorMain::setFullscreen(bool on) {
     // the window's last size, which may be larger than its picture
     const int windowW = requestedW > 0 ? requestedW : _config->windowViewportW;
     const int windowH = requestedH > 0 ? requestedH : _config->windowViewportH;
+    // the monitor that full screen was last shown on, kept when the switch is refused
+    const int fullscreenX = _config->fullscreenViewportX;
+    const int fullscreenY = _config->fullscreenViewportY;
     if (on) {
         int wx = 0, wy = 0;
         if (_alDisplay) al_get_window_position(_alDisplay, &wx, &wy);
@@ -659,8 +669,9 @@ void EmulatorMain::setFullscreen(bool on) {
     }
     _config->fullscreen = on ? 1 : 0;
     if (!recreateDisplay(before, _config->vsync)) return;
+    const bool refused = _config->fullscreen != (on ? 1 : 0);
 
-    Util::logF("EmulatorMain: %s\n", _config->fullscreen ? "full screen" : "windowed");
+    Util::logF("EmulatorMain: %s%s\n", refused ? "stays " : "", _config->fullscreen ? "full screen" : "windowed");
     if (_config->fullscreen) {
         updateDisplay(-1, -1, false, false);
         int fx = 0, fy = 0;
@@ -669,6 +680,10 @@ void EmulatorMain::setFullscreen(bool on) {
         _config->fullscreenViewportY = fy;
     } else {
         updateDisplay(windowW, windowH, true, true);
+    }
+    if (refused) {
+        _config->fullscreenViewportX = fullscreenX;
+        _config->fullscreenViewportY = fullscreenY;
     }
     _config->queueSave();
 }

@@ -103,7 +103,9 @@ void Config::loadOptionValue(structConfigOption* option, const char* text) {
         const char* colon = strchr(text, ':');
         if (colon) {
             // the device text keeps only what a save can write back behind the code as it
-            // is written ("0:" for a missing code), so that the next load reads the same text
+            // is written ("0:" for a missing code), so that the next load reads the same text;
+            // valueText has room for any device text behind any code, so a text that fits
+            // `uid` is kept whole
             char codeText[16];
             int codeLength = snprintf(codeText, sizeof(codeText), "%u:", (unsigned)control->code);
             unsigned room = (unsigned)sizeof(option->valueText) - (unsigned)codeLength;

@@ -27,10 +27,15 @@ enum ConfigOptionType {
 
 // One registered option: a key of the configuration file bound to a member of Config.
 struct structConfigOption {
+    // room for the longest value the program writes: a control code of up to ten digits, its
+    // colon and a device text as long as `uid` holds, so that every binding is written whole
+    // and read back the same
+    static const int VALUE_SIZE = 11 + (int)sizeof(structConfigControl::uid);
+
     char name[256];
     ConfigOptionType type;
     void* data;
-    char valueText[512];
+    char valueText[VALUE_SIZE];
     char comment[2048];  // written above the option, line by line; may hold line feeds
 };
 
@@ -88,7 +93,7 @@ public:
 
     // scratch of the line parser
     char parseKey[256];
-    char parseValue[512];
+    char parseValue[structConfigOption::VALUE_SIZE];
 
     bool saveQueued;
     // the file is there but could not be read: this run plays on defaults and never

@@ -180,7 +180,7 @@ void Config::limitValues() {
     auto corrected = [this](const char* name) {
         structConfigOption* option = getOption(name);
         if (!option) return;
-        char text[512];
+        char text[structConfigOption::VALUE_SIZE];
         formatValue(option, text, sizeof(text));
         Util::logF("  %s out of range, using %s\n", name, text);
     };

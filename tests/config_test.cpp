@@ -156,7 +156,9 @@ TEST(ConfigParseLine, OverlongKeysAndValuesAreCutToTheirBuffers) {
     std::string value(700, 'v');
     ASSERT_TRUE(c.parseLine((key + "=" + value + "\n").c_str()));
     EXPECT_EQ(std::string(c.parseKey), std::string(255, 'k'));
-    EXPECT_EQ(std::string(c.parseValue), std::string(511, 'v'));
+    // a value has room for a control code, its colon and a whole device text
+    EXPECT_EQ(std::string(c.parseValue), std::string(sizeof(c.parseValue) - 1, 'v'));
+    EXPECT_EQ(sizeof(c.parseValue), 11 + sizeof(structConfigControl::uid));
 }
 
 // ---------------------------------------------------------------------------
@@ -679,19 +681,20 @@ TEST_F(ConfigTest, VeryLongLines) {
     EXPECT_STREQ(d.controls[1][4].uid, c.controls[1][4].uid);
 }
 
-// A save writes at most 511 characters of value, and the next load must read what was
-// loaded before: device texts are cut at load to what fits behind the code as saved, and a
-// threshold gets the digits it needs (six or fewer stay as typed).
+// The next load must read what a save wrote of what was loaded before: device texts are cut
+// at load to what the binding holds (511 characters), which a save writes whole behind any
+// code, and a threshold gets the digits it needs (six or fewer stay as typed).
 TEST_F(ConfigTest, LoadedValuesSurviveASaveAndALoad) {
     const struct {
         std::string value;
         unsigned code;
         size_t uidLength;
     } bindings[] = {
-        {":" + std::string(600, 'u'), 0, 509},  // saved as "0:", one character more than read
-        {"0034:" + std::string(600, 'u'), 34, 506},  // the value itself is cut to 511 first
-        {"4294967295:" + std::string(600, 'u'), 4294967295u, 500},
+        {":" + std::string(600, 'u'), 0, 511},  // saved as "0:", one character more than read
+        {"0034:" + std::string(600, 'u'), 34, 511},
+        {"4294967295:" + std::string(600, 'u'), 4294967295u, 511},
         {"7:" + std::string(100, 'u'), 7, 100},
+        {"4294967295:" + std::string(506, 'u'), 4294967295u, 506},  // the value fits whole
     };
     for (const auto& b : bindings) {
         Config c;
@@ -722,6 +725,32 @@ TEST_F(ConfigTest, LoadedValuesSurviveASaveAndALoad) {
         Config d;
         ASSERT_TRUE(d.load());
         EXPECT_EQ(d.joystickAxisThreshold, c.joystickAxisThreshold) << t.typed;
+    }
+}
+
+// Bindings as older builds wrote them (a value of at most 511 characters: the code, a colon
+// and the device text, which may hold bytes of 128 and above) read as they did there, the
+// whole device text, and are written back byte for byte.
+TEST_F(ConfigTest, BindingsWrittenByOlderBuildsReadTheSame) {
+    const unsigned codes[] = {0, 2, 498, 1048579, 2158835, 4294967295u};
+    const size_t uidLengths[] = {0, 13, 34, 255, 400, 500, 509};
+    for (unsigned code : codes) {
+        for (size_t uidLength : uidLengths) {
+            for (bool high : {false, true}) {
+                const std::string codeText = std::to_string(code) + ":";
+                if (codeText.size() + uidLength > 511) continue;
+                std::string uid;
+                for (size_t i = 0; i < uidLength; i++)
+                    uid += i < 13 ? "0C0322221200-"[i] : (high ? (char)(0x80 + i % 128) : (char)('a' + i % 26));
+                const std::string line = "player4ControlSelect=" + codeText + uid + "\n";
+                Config c;
+                loadFrom(&c, line);
+                EXPECT_EQ(c.controls[3][7].code, code);
+                EXPECT_EQ(std::string(c.controls[3][7].uid), uid) << codeText << uidLength;
+                ASSERT_TRUE(c.save());
+                EXPECT_NE(readFile(CFG).find("\n" + line), std::string::npos) << codeText << uidLength;
+            }
+        }
     }
 }
 

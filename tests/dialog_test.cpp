@@ -750,6 +750,31 @@ TEST_F(DialogTest, VsyncNoticePicture) {
     guitest::expectMatchesReference(screen, "dialog_vsync_notice");
 }
 
+// the notices after a screen-mode switch that the system refused (EmulatorMain::toggleFullscreen);
+// the end-to-end test of the switch finds these pictures on the screen
+TEST_F(DialogTest, RefusedScreenModeNoticePictures) {
+    const struct {
+        const char* text;
+        const char* picture;
+    } notices[] = {
+        {"Could not switch to\nFullscreen mode.\n\nThe game stays in\nWindowed mode.", "dialog_fullscreen_refused"},
+        {"Could not switch to\nWindowed mode.\n\nThe game stays in\nFullscreen mode.", "dialog_windowed_refused"},
+    };
+    for (const auto& n : notices) {
+        gui::MessageDialog* m = new gui::MessageDialog(gui, 150, 90, n.text, 0, false);
+        m->setOptions("Continue", nullptr, nullptr, recordChoice, -1);
+        gui->openModalDialog(m);
+        frame();
+        guitest::expectMatchesReference(screen, n.picture);
+        accept();
+        EXPECT_EQ(g_callbackChoice, 0) << n.picture;
+        gui->closeDialog();
+        frame();
+        al_set_target_bitmap(screen);
+        al_clear_to_color(al_map_rgb(16, 32, 64));
+    }
+}
+
 TEST_F(DialogTest, InputDialogPicture) {
     // player 1: keys by name; B shares the A key (yellow); Start and Select name unplugged
     // pads (red), Select's with a name far too long for its row, in UTF-8

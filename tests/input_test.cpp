@@ -3,7 +3,12 @@
 // navigation-key states and a dialog that records what it receives.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -621,5 +626,112 @@ TEST_F(InputTest, PlatformWithoutGamepadsGivesAnEmptyList) {
     EXPECT_EQ(input->joysticks.size(), (size_t)al_get_num_joysticks());
     if (input->joysticks.empty()) {
         EXPECT_EQ(config->controls[0][I_A].joystick, nullptr);
+    }
+}
+
+// ---- bindings through the settings file
+
+namespace {
+
+// a pad name of `length` bytes: letters, digits and inner spaces, or, with `high`, mostly
+// bytes of 128 and above (UTF-8 letters and stray single bytes up to 255). The ends are never
+// blank: the file trims its values.
+std::string padName(size_t length, bool high) {
+    static const char ASCII[] = "Gamepad F710 Wireless Controller 0123456789";
+    static const unsigned char HIGH[] = {0xC3, 0xA9, 'x', 0xE2, 0x82, 0xAC, 0x80, 0xFF, 0xA0, 0xFE, ' ', 0x9F};
+    std::string name;
+    for (size_t i = 0; i < length; i++)
+        name += high ? (char)HIGH[i % sizeof(HIGH)] : ASCII[i % (sizeof(ASCII) - 1)];
+    if (length > 0 && name.back() == ' ') name.back() = 'e';
+    return name;
+}
+
+}  // namespace
+
+// A binding made on a pad is found again after the settings file is saved and read back by
+// a new run, whatever the length of the pad's name and whatever bytes it holds. Three pads
+// share the name: the second has other capabilities, the third is the first one's twin and
+// numbered " #2" (where the device text leaves room for the number). They are bound with
+// codes of every length the program makes.
+TEST_F(InputTest, BindingsOnAnyPadSurviveASaveAndALoad) {
+    // the settings file and the error log go to a folder of the test's own
+    struct Folder {
+        char oldCwd[4096] = {};
+        char path[32] = "/tmp/vek_input_cfg_XXXXXX";
+        bool entered = false;
+        Folder() {
+            entered = getcwd(oldCwd, sizeof(oldCwd)) && mkdtemp(path) && chdir(path) == 0;
+        }
+        ~Folder() {
+            if (!entered) return;
+            if (chdir(oldCwd) != 0) return;
+            const std::string cmd = std::string("rm -rf '") + path + "'";
+            if (system(cmd.c_str()) != 0) return;
+        }
+    } folder;
+    ASSERT_TRUE(folder.entered);
+
+    const struct {
+        int player, button;
+        int pad;  // 0 the first pad, 1 the other kind, 2 the first one's twin
+        unsigned code;
+    } bindings[] = {
+        {0, I_A, 0, buttonCode(0)},                                    // "2:"
+        {0, I_B, 0, buttonCode(31)},                                   // "498:"
+        {1, I_LEFT, 0, axisCode(0, 0, AXIS_NEGATIVE)},                 // "1048579:"
+        {1, I_RIGHT, 0, axisCode(15, 15, AXIS_POSITIVE)},              // "2158835:", as long as they get
+        {2, I_UP, 1, axisCode(15, 15, AXIS_POSITIVE)},
+        {2, I_A, 1, buttonCode(3)},
+        {3, I_RIGHT, 2, axisCode(15, 15, AXIS_POSITIVE)},
+        {3, I_START, 2, buttonCode(7)},
+    };
+    const size_t lengths[] = {0, 21, 255, 489, 490, 491, 495, 498, 499, 600, 1200};
+    for (size_t length : lengths) {
+        for (bool high : {false, true}) {
+            const std::string name = padName(length, high);
+            const std::string what = std::to_string(length) + (high ? " bytes, high" : " bytes, plain");
+            std::vector<structJoystickInfo> pads = {pad(PAD_A, name.c_str()), pad(PAD_B, name.c_str(), 10),
+                                                    pad(PAD_C, name.c_str())};
+            ALLEGRO_JOYSTICK* const handles[] = {PAD_A, PAD_B, PAD_C};
+            testing::internal::CaptureStdout();
+            input->rebuildJoysticks(pads);
+            // twins whose device text is too long for the number stay alike and cannot be told
+            // apart (Part 5.3): the twin is then left out
+            const bool twinNumbered = strcmp(input->joysticks[0].uid, input->joysticks[2].uid) != 0;
+            EXPECT_EQ(twinNumbered, 13 + length < 508) << what;
+            if (!twinNumbered) pads.pop_back();
+            for (int p = 0; p < Config::NUM_PLAYERS; p++)
+                for (int k = 0; k < Config::NUM_BUTTONS; k++) bind(p, k, 0);
+            for (const auto& b : bindings)
+                if (b.pad != 2 || twinNumbered) bind(b.player, b.button, b.code, input->joysticks[b.pad].uid);
+            input->rebuildJoysticks(pads);
+            const bool saved = config->save();
+
+            Config loaded;
+            const bool read = saved && loaded.load();
+            Input next(nullptr, &loaded);
+            next.rebuildJoysticks(pads);
+            testing::internal::GetCapturedStdout();
+            ASSERT_TRUE(saved) << what;
+            ASSERT_TRUE(read) << what;
+            for (const auto& b : bindings) {
+                if (b.pad == 2 && !twinNumbered) continue;
+                const structConfigControl& before = config->controls[b.player][b.button];
+                const structConfigControl& after = loaded.controls[b.player][b.button];
+                ASSERT_EQ(before.joystick, handles[b.pad]) << what << ": bound in the first run";
+                EXPECT_EQ(after.code, b.code) << what;
+                EXPECT_EQ(std::string(after.uid), std::string(before.uid))
+                    << what << ", code " << b.code << ": " << strlen(before.uid) << " characters saved, "
+                    << strlen(after.uid) << " read back";
+                EXPECT_EQ(after.joystick, before.joystick) << what << ", code " << b.code << ": the pad is found again";
+            }
+            // and the file is as stable as its values: a second save writes the same bytes
+            std::ifstream first(Config::CONFIG_FILE, std::ios::binary);
+            const std::string firstText((std::istreambuf_iterator<char>(first)), std::istreambuf_iterator<char>());
+            ASSERT_TRUE(loaded.save());
+            std::ifstream second(Config::CONFIG_FILE, std::ios::binary);
+            const std::string secondText((std::istreambuf_iterator<char>(second)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(firstText, secondText) << what;
+        }
     }
 }

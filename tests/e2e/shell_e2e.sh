@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program under Xvfb: window, title with the frame rate, the picture, closing,
 # the window position kept across runs (and brought back from off the screen), Alt+Enter
-# held down, no display, a display re-creation that fails, a read-only working directory.
+# held down, no display, a display re-creation that fails (the notice on screen and the
+# settings file after it), a read-only working directory.
 # usage: shell_e2e.sh GAME XCLOSE RUNNER FAILING_DISPLAY
 set -u
 GAME=$(realpath "$1"); XCLOSE=$(realpath "$2"); RUNNER=$(realpath "$3"); FAILING=$(realpath "$4")
@@ -127,32 +128,95 @@ else
     fail "the Alt+Enter test shows a window"
 fi
 
-# --- a screen-mode switch whose new display the system refuses: the program goes back to
-# the window it had; when that is refused too, it ends with status 1
-for fails in 1 2; do
-    RUN=$WORK/failing$fails; mkdir -p "$RUN"
-    printf 'skipControllerConfig=1\n' >"$RUN/Ember Spire.cfg"
+# --- a screen-mode switch whose new display the system refuses: the program stays in the
+# mode it was in (a window, or full screen), its notice says so, and the settings file keeps
+# that mode and every other value as it was; when the display of that mode is refused too,
+# the program ends with status 1
+DATA=$(realpath "$(dirname "$0")/../data")
+# settings_of FILE: the key=value lines of a settings file, sorted
+settings_of() { grep -v '^#' "$1" | grep '=' | sort; }
+# expected_settings KEY=VALUE...: the default file's settings with these values in place
+expected_settings() {
+    local kv lines; lines=$(settings_of "$DATA/default.cfg")
+    for kv in "$@"; do lines=$(sed "s|^${kv%%=*}=.*|$kv|" <<<"$lines"); done
+    echo "$lines"
+}
+# notice_matches SHOT SCALE REFERENCE: the 150 x 90 notice in the middle of the picture (drawn
+# SCALE times, centred in the screenshot SHOT) is, pixel for pixel, the one of the unit test's
+# reference picture REFERENCE (1:1): its text and option inside the outline. The outline is
+# left out: the display's line drawing may put it a row away from where the memory bitmaps
+# of the unit test have it.
+notice_matches() {
+    local w h d
+    read -r w h <<<"$(/usr/bin/identify -format '%w %h' "$1")"
+    /usr/bin/convert "$1" -alpha off -crop "$((256 * $2))x$((240 * $2))+$((w / 2 - 128 * $2))+$((h / 2 - 120 * $2))" \
+        +repage -sample '256x240!' -crop 144x82+56+79 +repage "$WORK/notice-seen.png" &&
+    /usr/bin/convert "$3" -alpha off -crop 144x82+56+79 +repage "$WORK/notice-expected.png" || return 1
+    d=$(pixel_diff "$WORK/notice-seen.png" "$WORK/notice-expected.png")
+    [ "${d:-x}" = 0 ] || { echo "  the notice on screen differs from $(basename "$3") in ${d:-all} pixels"; return 1; }
+}
+for case in window fullscreen lost; do
+    RUN=$WORK/refused-$case; mkdir -p "$RUN"
+    fails=1; scale=3; notice=dialog_fullscreen_refused; mode=0
+    case $case in
+    window|lost)
+        printf 'skipControllerConfig=1\n' >"$RUN/Ember Spire.cfg"
+        [ $case = lost ] && fails=2 ;;
+    fullscreen)
+        # a fixed 4x picture on the 1920 x 1080 screen, its size already stored
+        stored="skipControllerConfig=1 fullscreen=1 fullscreenViewportX=0 fullscreenViewportY=0
+                fullscreenViewportW=1024 fullscreenViewportH=960 zoom=4"
+        printf '%s\n' $stored >"$RUN/Ember Spire.cfg"
+        scale=4; notice=dialog_windowed_refused; mode=1 ;;
+    esac
     (cd "$RUN" && exec "$FAILING" $fails >"$RUN/stdout.log" 2>"$RUN/stderr.log") &
     GAME_PID=$!
-    if wait_window; then
-        xdotool windowactivate --sync "$WIN" 2>/dev/null
-        sleep 1
-        xdotool key alt+Return
-        sleep 2
-        if [ $fails = 1 ]; then
-            wait_window
-            title=$(xdotool getwindowname "$WIN" 2>/dev/null)
-            check "a refused full screen leaves the game running in a window ('$title', fullscreen=$(cfg_value fullscreen))" \
-                [ "$(cfg_value fullscreen)" = 0 -a "${title%fps)}" != "$title" ]
-            "$XCLOSE" "$WIN"; wait_exit 10
-        else
-            wait_exit 10
-            check "with no display at all it exits with status 1 (got $GAME_STATUS)" [ "$GAME_STATUS" = 1 ]
-        fi
-        check "the refusal is in error.log ($fails)" grep -q "could not be re-created" "$RUN/error.log"
-    else
-        fail "the failing-display program shows a window"
+    if ! wait_window; then
+        fail "the failing-display program shows a window ($case)"
+        continue
     fi
+    xdotool windowactivate --sync "$WIN" 2>/dev/null
+    sleep 2.5   # a window's place is recorded once a second
+    if [ $case = fullscreen ]; then
+        expected_settings $stored >"$WORK/expected.txt"
+    else
+        settings_of "$RUN/Ember Spire.cfg" >"$WORK/expected.txt"
+    fi
+    # held as a hand holds it: the releases reach the window that has the focus by then
+    hold_alt_enter
+    if [ $case = lost ]; then
+        wait_exit 10
+        check "with no display at all it exits with status 1 (got $GAME_STATUS)" [ "$GAME_STATUS" = 1 ]
+    else
+        sleep 1
+        title=$(xdotool getwindowname "$WIN" 2>/dev/null)
+        timeout 10 /usr/bin/import -window "$WIN" "$WORK/refused-$case.png" 2>/dev/null
+        size=$(/usr/bin/identify -format '%wx%h' "$WORK/refused-$case.png" 2>/dev/null)
+        [ -n "${VEK_E2E_KEEP:-}" ] && cp "$WORK/refused-$case.png" "$VEK_E2E_KEEP/shell-refused-$case.png"
+        if [ $case = window ]; then
+            check "a refused full screen leaves the game running in a window ('$title', $size)" \
+                [ "${title%fps)}" != "$title" -a "$size" = 768x720 ]
+        else
+            check "a refused window leaves the game running in full screen ($size)" [ "$size" = 1920x1080 ]
+        fi
+        check "the notice on screen says the mode could not be changed ($notice)" \
+            notice_matches "$WORK/refused-$case.png" $scale "$DATA/$notice.png"
+        check "the settings file keeps the mode in use (fullscreen=$(cfg_value fullscreen))" [ "$(cfg_value fullscreen)" = $mode ]
+        settings_of "$RUN/Ember Spire.cfg" >"$WORK/saved.txt"
+        check "and every other setting as it was ($(diff "$WORK/expected.txt" "$WORK/saved.txt" | grep '^[<>]' | tr '\n' ' '))" \
+            diff -q "$WORK/expected.txt" "$WORK/saved.txt"
+        xdotool key Return
+        sleep 0.5
+        timeout 10 /usr/bin/import -window "$WIN" "$WORK/refused-$case-continued.png" 2>/dev/null
+        d=$(pixel_diff "$WORK/refused-$case.png" "$WORK/refused-$case-continued.png")
+        check "Continue closes the notice ($d pixels changed)" [ "${d:-0}" -ge 2000 ]
+        "$XCLOSE" "$WIN"; wait_exit 10
+        check "the program then ends normally (status $GAME_STATUS)" [ "$GAME_STATUS" = 0 ]
+        settings_of "$RUN/Ember Spire.cfg" >"$WORK/saved.txt"
+        check "and leaves the settings as they were ($(diff "$WORK/expected.txt" "$WORK/saved.txt" | grep '^[<>]' | tr '\n' ' '))" \
+            diff -q "$WORK/expected.txt" "$WORK/saved.txt"
+    fi
+    check "the refusal is in error.log ($case)" grep -q "could not be re-created" "$RUN/error.log"
 done
 
 # --- no display: status 1 and the reason in error.log
