@@ -696,7 +696,7 @@ TEST_F(InputTest, BindingsOnAnyPadSurviveASaveAndALoad) {
             testing::internal::CaptureStdout();
             input->rebuildJoysticks(pads);
             // twins whose device text is too long for the number stay alike and cannot be told
-            // apart (Part 5.3): the twin is then left out
+            // apart: the twin is then left out
             const bool twinNumbered = strcmp(input->joysticks[0].uid, input->joysticks[2].uid) != 0;
             EXPECT_EQ(twinNumbered, 13 + length < 508) << what;
             if (!twinNumbered) pads.pop_back();
