@@ -27,6 +27,8 @@
 
 namespace vek {
 
+static bool anyKeyDown();
+
 static const char* const FULLSCREEN_MESSAGE =
     "Switched to Fullscreen mode.\n\nIf you notice any problems,\nyou may have to restart the\n"
     "game for the new setting to\ntake effect gracefully.";
@@ -78,6 +80,7 @@ EmulatorMain::EmulatorMain()
       displayLost(false),
       requestedW(0),
       requestedH(0),
+      keyboardStale(false),
       failDisplayRecreations(0) {}
 
 EmulatorMain::~EmulatorMain() {
@@ -229,6 +232,7 @@ int EmulatorMain::start() {
         }
 
         if (frameDue && al_is_event_queue_empty(_alEventQueue)) {
+            if (keyboardStale) keyboardStale = !settleKeyboard();
             drawFrame();
             frameDue = false;
             Util::logTimeF("frame done");
@@ -325,10 +329,31 @@ void EmulatorMain::unpause() {
     holdMusic();
 }
 
+// Keys let go while the window was away or being replaced (the Enter of a quick Alt+Enter)
+// leave Allegro believing them held, and it would take their next press for a repeat that
+// brings no key-down. Once no key is down, its record starts empty. Returns whether the
+// keyboard is settled.
+bool EmulatorMain::settleKeyboard() {
+    if (!al_is_keyboard_installed()) return true;
+    ALLEGRO_KEYBOARD_STATE state;
+    al_get_keyboard_state(&state);
+    bool held = false;
+    for (int k = 1; k < ALLEGRO_KEY_MAX && !held; k++) held = al_key_down(&state, k);
+    if (!held) return true;
+    // a key really held is let go in the window that has the focus now, and Allegro sees it
+    if (anyKeyDown()) return false;
+    _input->clearKeyboardRecord();
+    return true;
+}
+
 void EmulatorMain::focusChanged(bool focus) {
     hasFocus = focus;
     // keys let go in another window are never reported here: count them as released
-    if (!focus && _input) _input->forgetKeys();
+    if (!focus && _input) {
+        _input->forgetKeys();
+        keyboardStale = true;
+    }
+
     holdMusic();
 }
 
@@ -406,6 +431,21 @@ static int logXError(Display* display, XErrorEvent* event) {
     Util::logErrorF("X error ignored: %s (request %d)\n", text, event->request_code);
     return 0;
 }
+
+// whether any key is down right now, as the X server knows it (true when that cannot be
+// asked); the connection is opened at the first question and kept
+static bool anyKeyDown() {
+    static Display* keyboard = XOpenDisplay(nullptr);
+    if (!keyboard) return true;
+    char keys[32];
+    XQueryKeymap(keyboard, keys);
+    for (char k : keys) {
+        if (k) return true;
+    }
+    return false;
+}
+#else
+static bool anyKeyDown() { return true; }
 #endif
 
 bool EmulatorMain::alInitialize() {
@@ -707,6 +747,7 @@ bool EmulatorMain::recreateDisplay(int previousFullscreen, int previousVsync) {
     // the releases of keys held now go to whichever window has the focus meanwhile, not
     // necessarily the new one: they count as released
     if (_input) _input->forgetKeys();
+    keyboardStale = true;
     if (createDisplay(false)) return true;
     Util::logErrorF("EmulatorMain: the display could not be re-created, going back to the previous setting\n");
     _config->fullscreen = previousFullscreen;

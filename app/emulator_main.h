@@ -38,6 +38,9 @@ public:
     // the window size the program itself last gave the window: a resize event of that size
     // is the system carrying out the request, not the user resizing
     int requestedW, requestedH;
+    // keys may have been let go unseen (focus lost, display replaced): Allegro's record of
+    // them is checked against the keyboard until it is settled
+    bool keyboardStale;
     // developer hook for the tests: this many of the coming re-creations of the display (mode
     // and vsync switches) fail as if the system had refused them. The program never sets it.
     int failDisplayRecreations;
@@ -80,6 +83,7 @@ private:
     void drawFrame();
     void presentFrame();
     void holdMusic();
+    bool settleKeyboard();
     bool recreateDisplay(int previousFullscreen, int previousVsync);
     void openNotice(int h, const char* text);
 };

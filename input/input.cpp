@@ -1,3 +1,5 @@
+// al_clear_keyboard_state (Allegro 5.2.3 and later) is still marked unstable
+#define ALLEGRO_UNSTABLE
 #include "input/input.h"
 
 #include <cstdio>
@@ -389,6 +391,10 @@ void Input::syncButtons() {
         nes->clearButtons(p, 0xFF);
         nes->setButtons(p, bits[p] & ~nes::BUTTON_START);
     }
+}
+
+void Input::clearKeyboardRecord() {
+    if (al_is_keyboard_installed()) al_clear_keyboard_state(nullptr);
 }
 
 void Input::forgetKeys() {

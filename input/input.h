@@ -108,6 +108,10 @@ public:
     bool isKeyHeld(int keycode) const;
     void syncButtons();
     void forgetKeys();
+    // Allegro's own record of held keys emptied, for when no key is down: a key whose release
+    // it never saw would count as held, and its next press as a repeat that brings no
+    // key-down
+    void clearKeyboardRecord();
 
     // gamepads: reconfigureJoysticks reads the platform, rebuildJoysticks computes the records,
     // the device texts, the bindings' gamepads and the conflicts from what was read
