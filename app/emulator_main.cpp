@@ -40,6 +40,8 @@ static const char* const FULLSCREEN_REFUSED_MESSAGE =
     "Could not switch to\nFullscreen mode.\n\nThe game stays in\nWindowed mode.";
 static const char* const WINDOWED_REFUSED_MESSAGE =
     "Could not switch to\nWindowed mode.\n\nThe game stays in\nFullscreen mode.";
+static const char* const VSYNC_REFUSED_MESSAGE =
+    "Could not change Vsync.\n\nThe setting stays as it was.";
 static const char* const VSYNC_ON_MESSAGE =
     "Vsync enabled!\n\nIf you notice any problems,\nyou may have to restart the\n"
     "game for the new setting to\ntake effect gracefully.\n\nNote that this setting may have\n"
@@ -730,14 +732,19 @@ void EmulatorMain::setFullscreen(bool on) {
 
 void EmulatorMain::toggleVsync() {
     int previous = _config->vsync;
-    _config->vsync = _config->vsync == 1 ? 2 : 1;
+    const int wanted = _config->vsync == 1 ? 2 : 1;
+    _config->vsync = wanted;
     _config->queueSave();
 
     // the new window opens where this one stands now
     if (_config->fullscreen == 0 && _alDisplay)
         al_get_window_position(_alDisplay, &_config->windowViewportX, &_config->windowViewportY);
     if (recreateDisplay(_config->fullscreen, previous)) updateDisplay(-1, -1, false, false);
-    openNotice(140, _config->vsync == 1 ? VSYNC_ON_MESSAGE : VSYNC_OFF_MESSAGE);
+    // a refused change went back to the display before, and the notice says so
+    if (_config->vsync != wanted)
+        openNotice(60, VSYNC_REFUSED_MESSAGE);
+    else
+        openNotice(140, _config->vsync == 1 ? VSYNC_ON_MESSAGE : VSYNC_OFF_MESSAGE);
 }
 
 // A new display for the settings now in the configuration. When the system refuses it, the

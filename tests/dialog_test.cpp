@@ -750,18 +750,21 @@ TEST_F(DialogTest, VsyncNoticePicture) {
     guitest::expectMatchesReference(screen, "dialog_vsync_notice");
 }
 
-// the notices after a screen-mode switch that the system refused (EmulatorMain::toggleFullscreen);
-// the end-to-end test of the switch finds these pictures on the screen
+// the notices after a screen-mode or vsync switch that the system refused
+// (EmulatorMain::toggleFullscreen, toggleVsync); the end-to-end test of the switches finds
+// these pictures on the screen
 TEST_F(DialogTest, RefusedScreenModeNoticePictures) {
     const struct {
+        int h;
         const char* text;
         const char* picture;
     } notices[] = {
-        {"Could not switch to\nFullscreen mode.\n\nThe game stays in\nWindowed mode.", "dialog_fullscreen_refused"},
-        {"Could not switch to\nWindowed mode.\n\nThe game stays in\nFullscreen mode.", "dialog_windowed_refused"},
+        {90, "Could not switch to\nFullscreen mode.\n\nThe game stays in\nWindowed mode.", "dialog_fullscreen_refused"},
+        {90, "Could not switch to\nWindowed mode.\n\nThe game stays in\nFullscreen mode.", "dialog_windowed_refused"},
+        {60, "Could not change Vsync.\n\nThe setting stays as it was.", "dialog_vsync_refused"},
     };
     for (const auto& n : notices) {
-        gui::MessageDialog* m = new gui::MessageDialog(gui, 150, 90, n.text, 0, false);
+        gui::MessageDialog* m = new gui::MessageDialog(gui, 150, n.h, n.text, 0, false);
         m->setOptions("Continue", nullptr, nullptr, recordChoice, -1);
         gui->openModalDialog(m);
         frame();

@@ -150,24 +150,27 @@ expected_settings() {
     for kv in "$@"; do lines=$(sed "s|^${kv%%=*}=.*|$kv|" <<<"$lines"); done
     echo "$lines"
 }
-# notice_matches SHOT SCALE REFERENCE: the 150 x 90 notice in the middle of the picture (drawn
-# SCALE times, centred in the screenshot SHOT) is, pixel for pixel, the one of the unit test's
-# reference picture REFERENCE (1:1): its text and option inside the outline. The outline is
-# left out: the display's line drawing may put it a row away from where the memory bitmaps
-# of the unit test have it.
+# notice_matches SHOT SCALE REFERENCE [HEIGHT]: the 150 x HEIGHT notice (90 unless given) in
+# the middle of the picture (drawn SCALE times, centred in the screenshot SHOT) is, pixel for
+# pixel, the one of the unit test's reference picture REFERENCE (1:1): its text and option
+# inside the outline. The outline is left out: the display's line drawing may put it a row
+# away from where the memory bitmaps of the unit test have it.
 notice_matches() {
-    local w h d
+    local w h d inside="144x$((${4:-90} - 8))+56+$((120 - ${4:-90} / 2 + 4))"
     read -r w h <<<"$(/usr/bin/identify -format '%w %h' "$1")"
     /usr/bin/convert "$1" -alpha off -crop "$((256 * $2))x$((240 * $2))+$((w / 2 - 128 * $2))+$((h / 2 - 120 * $2))" \
-        +repage -sample '256x240!' -crop 144x82+56+79 +repage "$WORK/notice-seen.png" &&
-    /usr/bin/convert "$3" -alpha off -crop 144x82+56+79 +repage "$WORK/notice-expected.png" || return 1
+        +repage -sample '256x240!' -crop "$inside" +repage "$WORK/notice-seen.png" &&
+    /usr/bin/convert "$3" -alpha off -crop "$inside" +repage "$WORK/notice-expected.png" || return 1
     d=$(pixel_diff "$WORK/notice-seen.png" "$WORK/notice-expected.png")
     [ "${d:-x}" = 0 ] || { echo "  the notice on screen differs from $(basename "$3") in ${d:-all} pixels"; return 1; }
 }
-for case in window fullscreen lost; do
+for case in window fullscreen vsync lost; do
     RUN=$WORK/refused-$case; mkdir -p "$RUN"
-    fails=1; scale=3; notice=dialog_fullscreen_refused; mode=0
+    fails=1; scale=3; notice=dialog_fullscreen_refused; mode=0; height=90
     case $case in
+    vsync)
+        printf 'skipControllerConfig=1\n' >"$RUN/Ember Spire.cfg"
+        notice=dialog_vsync_refused; height=60 ;;
     window|lost)
         printf 'skipControllerConfig=1\n' >"$RUN/Ember Spire.cfg"
         [ $case = lost ] && fails=2 ;;
@@ -191,8 +194,16 @@ for case in window fullscreen lost; do
     else
         settings_of "$RUN/Ember Spire.cfg" >"$WORK/expected.txt"
     fi
-    # held as a hand holds it: the releases reach the window that has the focus by then
-    hold_alt_enter
+    if [ $case = vsync ]; then
+        # Video Settings, then Right on Vsync; the notice comes over the dialog
+        for k in Escape Down Down Return Down Down Right; do key_to_window $k; sleep 0.3; done
+        sleep 1
+        wait_window && xdotool windowactivate --sync "$WIN" 2>/dev/null
+        sleep 0.5
+    else
+        # held as a hand holds it: the releases reach the window that has the focus by then
+        hold_alt_enter
+    fi
     if [ $case = lost ]; then
         wait_exit 10
         check "with no display at all it exits with status 1 (got $GAME_STATUS)" [ "$GAME_STATUS" = 1 ]
@@ -202,14 +213,14 @@ for case in window fullscreen lost; do
         timeout 10 /usr/bin/import -window "$WIN" "$WORK/refused-$case.png" 2>/dev/null
         size=$(/usr/bin/identify -format '%wx%h' "$WORK/refused-$case.png" 2>/dev/null)
         [ -n "${VEK_E2E_KEEP:-}" ] && cp "$WORK/refused-$case.png" "$VEK_E2E_KEEP/shell-refused-$case.png"
-        if [ $case = window ]; then
-            check "a refused full screen leaves the game running in a window ('$title', $size)" \
+        if [ $case != fullscreen ]; then
+            check "a refused $case switch leaves the game running in a window ('$title', $size)" \
                 [ "${title%fps)}" != "$title" -a "$size" = 768x720 ]
         else
             check "a refused window leaves the game running in full screen ($size)" [ "$size" = 1920x1080 ]
         fi
-        check "the notice on screen says the mode could not be changed ($notice)" \
-            notice_matches "$WORK/refused-$case.png" $scale "$DATA/$notice.png"
+        check "the notice on screen says the setting could not be changed ($notice)" \
+            notice_matches "$WORK/refused-$case.png" $scale "$DATA/$notice.png" $height
         check "the settings file keeps the mode in use (fullscreen=$(cfg_value fullscreen))" [ "$(cfg_value fullscreen)" = $mode ]
         settings_of "$RUN/Ember Spire.cfg" >"$WORK/saved.txt"
         check "and every other setting as it was ($(diff "$WORK/expected.txt" "$WORK/saved.txt" | grep '^[<>]' | tr '\n' ' '))" \
