@@ -103,15 +103,18 @@ static void* startAudioThread(ALLEGRO_THREAD* thread, void*) {
     return nullptr;
 }
 
-// lets the start-up thread go on to the effects
-static void allowDecoding() {
+// sets one of the start-up's flags under its lock and wakes the thread waiting on it
+static void setAndWake(bool& flag, bool value) {
     structAudioStart& a = g_audioStart;
     if (!a.thread) return;
     al_lock_mutex(a.mutex);
-    a.decode = true;
+    flag = value;
     al_broadcast_cond(a.cond);
     al_unlock_mutex(a.mutex);
 }
+
+// lets the start-up thread go on to the effects
+static void allowDecoding() { setAndWake(g_audioStart.decode, true); }
 
 void VekApu::startAudio(bool held) {
     structAudioStart& a = g_audioStart;
@@ -145,14 +148,7 @@ static bool audioInstalled() {
     return installed;
 }
 
-void VekApu::releaseAudioStart() {
-    structAudioStart& a = g_audioStart;
-    if (!a.thread) return;
-    al_lock_mutex(a.mutex);
-    a.held = false;
-    al_broadcast_cond(a.cond);
-    al_unlock_mutex(a.mutex);
-}
+void VekApu::releaseAudioStart() { setAndWake(g_audioStart.held, false); }
 
 // Waits for the first half of the start-up and logs what failed in it.
 static bool waitForAudio() {

@@ -102,31 +102,31 @@ hold_alt_enter() {
     wait_window && xdotool windowactivate --sync "$WIN" 2>/dev/null
     sleep 0.5
 }
+# enter_closes_notice NAME DESCRIPTION: one Enter changes the window's picture as the
+# notice on it closes
+enter_closes_notice() {
+    timeout 10 /usr/bin/import -window "$WIN" "$WORK/$1-notice.png"
+    xdotool key Return
+    sleep 0.5
+    timeout 10 /usr/bin/import -window "$WIN" "$WORK/$1-continued.png"
+    local d; d=$(pixel_diff "$WORK/$1-notice.png" "$WORK/$1-continued.png")
+    check "$2 ($d pixels changed)" [ "${d:-0}" -ge 2000 ]
+    [ -n "${VEK_E2E_KEEP:-}" ] && cp "$WORK/$1-notice.png" "$WORK/$1-continued.png" "$VEK_E2E_KEEP/"
+}
 if wait_window; then
     xdotool windowactivate --sync "$WIN" 2>/dev/null
     sleep 1.5
     before=$(window_geometry)
     hold_alt_enter
     check "held Alt+Enter switches to full screen once (fullscreen=$(cfg_value fullscreen))" [ "$(cfg_value fullscreen)" = 1 ]
-    timeout 10 /usr/bin/import -window "$WIN" "$WORK/held-notice.png"
-    xdotool key Return
-    sleep 0.5
-    timeout 10 /usr/bin/import -window "$WIN" "$WORK/held-continued.png"
-    d=$(pixel_diff "$WORK/held-notice.png" "$WORK/held-continued.png")
-    check "the notice takes the next Enter ($d pixels changed)" [ "${d:-0}" -ge 2000 ]
-    [ -n "${VEK_E2E_KEEP:-}" ] && cp "$WORK/held-notice.png" "$WORK/held-continued.png" "$VEK_E2E_KEEP/"
+    enter_closes_notice held "the notice takes the next Enter"
     # typed quickly, as most players do: the Enter is let go while the window is being
     # replaced, and the first Enter after it still closes the notice
     xdotool key alt+Return
     sleep 1.5
     wait_window && xdotool windowactivate --sync "$WIN" 2>/dev/null
     sleep 0.5
-    timeout 10 /usr/bin/import -window "$WIN" "$WORK/quick-notice.png"
-    xdotool key Return
-    sleep 0.5
-    timeout 10 /usr/bin/import -window "$WIN" "$WORK/quick-continued.png"
-    d=$(pixel_diff "$WORK/quick-notice.png" "$WORK/quick-continued.png")
-    check "after a quick Alt+Enter the first Enter closes the notice ($d pixels changed)" [ "${d:-0}" -ge 2000 ]
+    enter_closes_notice quick "after a quick Alt+Enter the first Enter closes the notice"
     check "typed quickly: back in the window, which has not moved ($before -> $(window_geometry))" \
         [ "$(cfg_value fullscreen)" = 0 -a "$(window_geometry)" = "$before" ]
     check "no surplus notices were asked for" bash -c "! grep -q 'multiple modal' '$RUN/error.log'"
