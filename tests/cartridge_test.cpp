@@ -721,11 +721,12 @@ const int KIND_EMBER = 4, KIND_WISP = 20, KIND_HOLLOW = 21;
 const int STATE_OVER = 4, STATE_END = 5;
 
 TEST(CrownRules, LooseStoneShakesAndFallsUnderAMageAndIsBackWhenTheFloorRestarts) {
-    // the broken stair's lowest loose stone: row 53, column 13 (the start is on row 58)
+    // the middle of the broken landing over the broken stair's start: row 55, column 8 (the
+    // start is on row 58)
     FloorStart crown("t4floor1");
     Cartridge& cart = crown.cart;
     ASSERT_EQ(cart.ram("tier"), 3);
-    const int row = 53, col = 13, loose = gfxConstant("MT_CRUMBLE"), shaking = gfxConstant("MT_CRUMBLING");
+    const int row = 55, col = 8, loose = gfxConstant("MT_CRUMBLE"), shaking = gfxConstant("MT_CRUMBLING");
     auto stone = [&] { return cart.ram("cmap", (row % 32) * 16 + col); };
     auto y = [&] { return cart.ram("pl_y") | cart.ram("pl_yh") << 8; };
     ASSERT_EQ(stone(), loose);
