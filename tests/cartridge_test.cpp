@@ -720,12 +720,13 @@ TEST(GameRules, UpTakesAMageOverlappingTheOpenDoorwayThroughIt) {
 const int KIND_EMBER = 4, KIND_WISP = 20, KIND_HOLLOW = 21;
 const int STATE_OVER = 4, STATE_END = 5;
 
-TEST(CrownRules, LooseStoneShakesAndFallsUnderAMageAndIsBackWhenTheFloorRestarts) {
-    // the broken stair's lowest loose stone: row 53, column 13 (the start is on row 58)
+TEST(CrownRules, LooseStoneShakesAndFallsUnderAMageHarmlesslyAndIsBackWhenTheFloorRestarts) {
+    // the middle of the broken landing over the broken stair's start: row 55, column 8 (the
+    // start is on row 58)
     FloorStart crown("t4floor1");
     Cartridge& cart = crown.cart;
     ASSERT_EQ(cart.ram("tier"), 3);
-    const int row = 53, col = 13, loose = gfxConstant("MT_CRUMBLE"), shaking = gfxConstant("MT_CRUMBLING");
+    const int row = 55, col = 8, loose = gfxConstant("MT_CRUMBLE"), shaking = gfxConstant("MT_CRUMBLING");
     auto stone = [&] { return cart.ram("cmap", (row % 32) * 16 + col); };
     auto y = [&] { return cart.ram("pl_y") | cart.ram("pl_yh") << 8; };
     ASSERT_EQ(stone(), loose);
@@ -748,8 +749,13 @@ TEST(CrownRules, LooseStoneShakesAndFallsUnderAMageAndIsBackWhenTheFloorRestarts
     EXPECT_GE(shookAt, 10) << "standing a while before it shakes";
     EXPECT_GT(fellAt, shookAt + 10) << "shaking a while before it falls";
     EXPECT_GE(droppedAt, fellAt) << "the mage drops through where it was";
-    // every heart lost: after a continue the floor starts again with the stone in place
+    // the first loose stone of the floor costs nothing: the mage lands on the start's floor,
+    // in view, with every heart it had
+    const int hearts = crown.hearts();
     cart.run(60);
+    EXPECT_EQ(y(), 58 * 16) << "standing on the floor of the start";
+    EXPECT_EQ(crown.hearts(), hearts) << "a heart lost to the first loose stone";
+    // every heart lost: after a continue the floor starts again with the stone in place
     crown.poke("pl_hearts", 0, 1);
     crown.poke("pl_yh", 0, 0x0F);
     for (int f = 0; f < 300 && cart.ram("game_state") != STATE_OVER; f++) cart.run();

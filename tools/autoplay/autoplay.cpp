@@ -5,7 +5,8 @@
 //
 // usage: autoplay [-v] PLAN [OUTPUT.txt]     (-v: report frames the game did not finish in time)
 //
-// Plan lines ('#' starts a comment); P is a player 1-4 or "all" (every player in the game):
+// Plan lines ('#' starts a comment); P is a player 1-4, a list of them ("1,2") or "all"
+// (every player in the game):
 //   tap P BUTTONS [N]     hold BUTTONS for N frames (3), then let go
 //   hold P BUTTONS        hold BUTTONS from now on (- for none)
 //   wait N                run N frames
@@ -174,7 +175,10 @@ std::vector<int> players(const std::string& word) {
         for (int p = 0; p < 4; p++)
             if (inGame(p)) v.push_back(p);
     } else {
-        v.push_back(atoi(word.c_str()) - 1);
+        // one player, or several: "1,2"
+        std::istringstream list(word);
+        std::string one;
+        while (std::getline(list, one, ',')) v.push_back(atoi(one.c_str()) - 1);
     }
     return v;
 }
@@ -261,6 +265,7 @@ bool jump(const std::vector<int>& ps, int dir, int hold) {
 
 struct Climb {
     int x, dir, target;
+    unsigned who = 0;  // the players it was made for, one bit each
 };
 std::vector<Climb> g_climbs;
 
@@ -283,11 +288,15 @@ bool climb(const std::vector<int>& ps, const Climb& c, int depth) {
             if (inGame(p) && mageY(p) > c.target) below.push_back(p);
         if (below.empty()) return true;
         for (int p : below) {
-            // fell below the platform it climbed from: climb back up first
-            if (!g_climbs.empty() && mageY(p) > g_climbs.back().target + 8 && depth < 2) {
+            // fell below the platform it climbed from: climb back up its own way first (players
+            // that went separate ways each have their own climbs)
+            const Climb* last = nullptr;
+            for (const Climb& h : g_climbs)
+                if (h.who & (1u << p)) last = &h;
+            if (last && mageY(p) > last->target + 8 && depth < 2) {
                 if (g_verbose) fprintf(stderr, "frame %d: mage %d fell to y %d, climbing back\n", g_frame, p + 1, mageY(p));
                 for (const Climb& h : g_climbs)
-                    if (h.target < mageY(p) && !climb({p}, h, depth + 1)) return false;
+                    if ((h.who & (1u << p)) && h.target < mageY(p) && !climb({p}, h, depth + 1)) return false;
             }
         }
         if (attempt > 0 && g_verbose)
@@ -426,7 +435,9 @@ int main(int argc, char** argv) {
         } else if (cmd == "climb") {
             need(4);
             Climb c{atoi(a[1].c_str()), parseButtons(a[2]), atoi(a[3].c_str())};
-            if (!climb(players(a[0]), c, 0)) fail(lineNo, "climb did not get there");
+            std::vector<int> ps = players(a[0]);
+            for (int p : ps) c.who |= 1u << p;
+            if (!climb(ps, c, 0)) fail(lineNo, "climb did not get there");
             g_climbs.push_back(c);
         } else if (cmd == "boss") {
             need(1);
