@@ -7,7 +7,7 @@
 
 .include "ember.inc"
 
-.importzp cam_y, floor_id, star_timer, jingle, door_row, door_col, gems, floor_wall
+.importzp cam_y, floor_id, star_timer, jingle, door_row, door_col, gems
 .import floor_objs_lo, floor_objs_hi, cam_row
 .import pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_vy, pl_vyf
 .import mage_hurt, gem_collect, open_door, set_metatile, blocks_side, cell_xy
@@ -1698,7 +1698,7 @@ clear_block:
     stx t6
     lda t3
     ldy t2
-    ldx floor_wall
+    ldx #MT_WALL
     jsr set_metatile
     ldx t6
     rts

@@ -725,7 +725,8 @@ TEST(CrownRules, LooseStoneShakesAndFallsUnderAMageAndIsBackWhenTheFloorRestarts
     FloorStart crown("t4floor1");
     Cartridge& cart = crown.cart;
     ASSERT_EQ(cart.ram("tier"), 3);
-    const int row = 53, col = 13, loose = gfxConstant("MT_CRUMBLE"), shaking = gfxConstant("MT_CRUMBLING");
+    const int row = 53, col = 13, loose = gfxConstant("MT_CRUMBLE"), shaking = gfxConstant("MT_CRUMBLING"),
+              wall = gfxConstant("MT_WALL");
     auto stone = [&] { return cart.ram("cmap", (row % 32) * 16 + col); };
     auto y = [&] { return cart.ram("pl_y") | cart.ram("pl_yh") << 8; };
     ASSERT_EQ(stone(), loose);
@@ -736,7 +737,7 @@ TEST(CrownRules, LooseStoneShakesAndFallsUnderAMageAndIsBackWhenTheFloorRestarts
     for (int f = 0; f < 80 && droppedAt < 0; f++) {
         cart.run();
         if (shookAt < 0 && stone() == shaking) shookAt = f;
-        if (fellAt < 0 && stone() == cart.ram("floor_wall")) {
+        if (fellAt < 0 && stone() == wall) {
             fellAt = f;
             EXPECT_TRUE(voiceHas(cart, 2)) << "the stone breaks with effect 2";
         }
