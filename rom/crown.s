@@ -3,7 +3,6 @@
 
 .include "ember.inc"
 
-.importzp floor_wall
 .import obj_kind, obj_x, obj_y, obj_yh, obj_state, obj_timer, obj_dir, obj_sy, pl_sy, pl_x
 .import enemy_touch, object_done, draw_obj_ms, obj_spawn, set_metatile, cell_xy
 
@@ -83,7 +82,7 @@ fall:
     lda #KIND_PUFF
     jsr obj_spawn
     play_sfx SFX_DESTROY_BLOCK
-    ldy floor_wall
+    ldy #MT_WALL            ; the wall behind
 set:
     stx t6
     sty t7                  ; the metatile

@@ -48,9 +48,8 @@ start_row:   .res 1         ; where the mages start
 start_col:   .res 1
 continuing:  .res 1         ; 1: the floor restarts after a continue
 door_open:   .res 1         ; 1: the ember opened the exit door
-floor_wall:  .res 1         ; the metatile left where a block breaks or an emerald goes
 .exportzp state_timer, floor_timer, gems, star_timer, jingle, ckpt_row, door_row, door_col
-.exportzp floor_wall, door_open
+.exportzp door_open
 
 .segment "BSS"
 gems_start:  .res 3         ; the emeralds when the floor started
@@ -261,15 +260,12 @@ next:
     dex
     bpl place
 
-    jsr tier_floor          ; the floor's own colours and wall
+    jsr tier_floor          ; the floor's own colours
     lda floor_pal_lo,x
     sta ptr0
     lda floor_pal_hi,x
     sta ptr0+1
     jsr load_palette
-    jsr tier_floor
-    lda floor_walls,x
-    sta floor_wall
     lda #CTRL_NMI | CTRL_SPR_1000
     sta ppu_ctrl
     lda #0
@@ -960,7 +956,8 @@ card_palette:
 ;; two colours: moss and roots, books and gold, vines and moonlit leaves), stone (shadow,
 ;; stone, top), wood and webs (dark, wood, light), treasure and portals (dark, green,
 ;; shine); then the four mages' colours. Colour 1 is the bricks' colour in every background
-;; palette.
+;; palette. Every floor's wall is the one brick metatile (MT_WALL), which chests, doors,
+;; ledges and emeralds draw around themselves: a floor's look is in its colours alone.
 .macro floor_colours bricks, deco, deco_light, stone, stone_top
     .byte $0F, bricks, deco, deco_light
     .byte $0F, bricks, stone, stone_top
@@ -976,7 +973,7 @@ card_palette:
 floor_look1: floor_colours $0C, $1B, $17, $00, $1A    ; the stairs: teal bricks, moss
 floor_look2: floor_colours $08, $19, $17, $00, $19    ; the spider cellar: olive, overgrown
 floor_look3: floor_colours $01, $0B, $07, $10, $2B    ; the deep cellar: blue, pale old stone
-floor_look4: floor_colours $0F, $06, $17, $00, $26    ; the troll's hall: black and ember red
+floor_look4: floor_colours $06, $06, $17, $00, $26    ; the troll's hall: ember-red brick
 
 ;; the Library: panelled walls with shelves of red and gold books and candles
 floor_look21: floor_colours $07, $16, $28, $00, $10  ; the reading room: brown, red books
@@ -1000,9 +997,3 @@ floor_look44: floor_colours $0F, $04, $34, $2D, $13  ; the Hollow Wisp's court: 
 .define FLOOR_LOOKS floor_look1, floor_look2, floor_look3, floor_look4, floor_look21, floor_look22, floor_look23, floor_look24, floor_look31, floor_look32, floor_look33, floor_look34, floor_look41, floor_look42, floor_look43, floor_look44
 floor_pal_lo: .lobytes FLOOR_LOOKS
 floor_pal_hi: .hibytes FLOOR_LOOKS
-;; what is left where a block breaks or an emerald goes
-floor_walls: .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL_HALL
-             .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL
-             .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL
-             .byte MT_WALL, MT_WALL, MT_WALL, MT_WALL
-.assert * - floor_walls = NUM_TIERS * TIER_FLOORS, error, "a wall per floor"

@@ -12,7 +12,7 @@
 .importzp cmap_top, lvl_rows
 .import set_metatile, gem_collect, open_chest, light_brazier, mage_exits
 .import bolt_fire, game_over_check, portal_touch
-.importzp star_timer, floor_wall, door_open, door_row, door_col
+.importzp star_timer, door_open, door_row, door_col
 
 ; movement, in 1/256 pixel per frame (per frame for the accelerations)
 WALK_ACCEL  = $28
@@ -738,7 +738,7 @@ touch_tile:
     lda t3
     ldy t2
     stx t6
-    ldx floor_wall
+    ldx #MT_WALL
     jsr set_metatile
     ldx t6
     jmp gem_collect

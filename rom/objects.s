@@ -7,7 +7,7 @@
 
 .include "ember.inc"
 
-.importzp cam_y, floor_id, star_timer, jingle, door_row, door_col, gems, floor_wall
+.importzp cam_y, floor_id, star_timer, jingle, door_row, door_col, gems
 .import floor_objs_lo, floor_objs_hi, cam_row
 .import pl_state, pl_x, pl_y, pl_yh, pl_flags, pl_hearts, pl_vy, pl_vyf
 .import mage_hurt, gem_collect, open_door, set_metatile, blocks_side, cell_xy
@@ -30,6 +30,7 @@ GOAT_HP   = 2
 SPEARMAN_HP = 3
 SPIDER_DROP = 112           ; how far below its ceiling a spider drops at most, in pixels
 SPIDER_HANG = 24            ; frames it waits down there
+LEDGE_UNDER = 12            ; pixels from a ledge's plank down to the bottom of its cell
 DUCK_REST = 150             ; frames a duck flies on before it swoops again
 DUCK_GLIDE = 40             ; frames a duck skims along at the height of the mage it swooped at
 
@@ -1178,7 +1179,9 @@ spent:
 ;; ---------------------------------------------------------------------------
 ;; drawing
 
-;; Draws every object on the screen, starting with a different one each frame.
+;; Draws every object on the screen, starting with a different one each frame. Each is
+;; drawn where the view has it now: obj_sy was worked out before the view climbed and the
+;; object moved, and is kept as it was for the touches.
 .proc objects_draw
     inc draw_first
     lda draw_first
@@ -1195,11 +1198,21 @@ each:
     lda obj_sy,x
     cmp #$F0
     bcs next
+    pha                     ; obj_sy as the touches see it
+    lda obj_y,x             ; a few pixels from obj_sy at most: the low byte tells
+    sec
+    sbc cam_y
+    cmp #240
+    bcs back                ; off the screen now
+    sta obj_sy,x
     txa                     ; drawing uses every scratch byte but t7
     pha
     jsr draw_one
     pla
     tax
+back:
+    pla
+    sta obj_sy,x
 next:
     inx
     cpx #NUM_OBJ
@@ -1266,43 +1279,87 @@ draw_one:
 .endproc
 
 .proc spider_draw
-    ; a few pieces of thread above it, up to where it hangs from
-    lda obj_y,x
-    sec
-    sbc obj_ay,x
-    lsr a
-    lsr a
-    lsr a
-    cmp #4
-    bcc :+
-    lda #3
-:   sta t4
-    lda obj_x,x
-    clc
-    adc #4
-    sta t0
-    lda #0
-    sta t3
-    lda obj_sy,x
-thread:
-    dec t4
-    bmi body
-    sec
-    sbc #8
-    bcc body
-    cmp #8
-    bcc body
-    sta t1
-    lda #TILE_SPIDER_THREAD
-    jsr draw_sprite
-    lda t1
-    jmp thread
-body:
+    txa                     ; the spider first: its thread never takes its place
+    pha
     lda #0
     sta t3
     ldy #<ms_spider
     lda #>ms_spider
-    jmp draw_obj_ms
+    jsr draw_obj_ms
+    pla
+    tax
+    ; its thread, all the way up to where it hangs from: pieces 8 pixels apart from the
+    ; spider up, the last flush with the top (over the one below it), written straight
+    ; into sprite memory (a spider can hang 14 pieces down)
+    lda obj_y,x
+    sec
+    sbc obj_ay,x
+    cmp #8
+    bcc none                ; still settling under its ceiling
+    sta t4
+    lda obj_ay,x            ; under a ledge it hangs from the plank, higher up its cell
+    sbc #1                  ; carry set
+    sta t0
+    lda obj_ayh,x
+    sbc #0
+    sta t1
+    lda obj_x,x
+    clc
+    adc #7
+    jsr cmap_probe
+    cmp #MTT_LEDGE
+    bne :+
+    lda t4
+    clc
+    adc #LEDGE_UNDER
+    sta t4
+:   lda obj_sy,x
+    sec
+    sbc t4
+    bcc :+                  ; it hangs from above the screen
+    cmp #8
+    bcs :++
+:   lda #8                  ; nothing goes behind the status display
+:   sta t5                  ; the thread's top on the screen
+    lda obj_x,x
+    clc
+    adc #4
+    sta t0
+    ldy oam_used
+    lda obj_sy,x
+piece:
+    cmp t5
+    beq done                ; up to its top
+    bcc done
+    sbc #8                  ; carry set: the next piece up
+    bcc last
+    cmp t5
+    bcs put
+last:
+    lda t5
+put:
+    cpy oam_last
+    beq done                ; sprite memory is full
+    sta t1
+    sec
+    sbc #1                  ; sprites show one line lower
+    sta oam_buf,y
+    lda #TILE_SPIDER_THREAD
+    sta oam_buf+1,y
+    lda #0
+    sta oam_buf+2,y
+    lda t0
+    sta oam_buf+3,y
+    tya
+    clc
+    adc oam_step
+    tay
+    lda t1
+    jmp piece
+done:
+    sty oam_used
+none:
+    rts
 .endproc
 
 ;; a boss: its walk (two steps), wind-up (shaking), dash and blow pictures; badly hurt, it
@@ -1698,7 +1755,7 @@ clear_block:
     stx t6
     lda t3
     ldy t2
-    ldx floor_wall
+    ldx #MT_WALL
     jsr set_metatile
     ldx t6
     rts

@@ -19,7 +19,7 @@ oam_last:  .res 1   ; the 64th place of this frame: it stays empty (the page is 
 oam_step:  .res 1   ; OAM_STRIDE or -OAM_STRIDE: this frame's way through sprite memory
 pal_dirty: .res 1   ; 1: the NMI copies palette_buf
 .exportzp nmi_count, nmi_ready, nmi_busy, lag_count, ppu_ctrl, ppu_mask, scroll_x, scroll_y
-.exportzp vq_len, oam_used, oam_start, oam_step
+.exportzp vq_len, oam_used, oam_last, oam_start, oam_step
 
 ; The console shows at most 8 sprites on a line and leaves out the later ones in sprite
 ; memory. So that a crowded line flickers instead of losing the same sprites for good, the

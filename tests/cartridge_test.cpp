@@ -726,7 +726,8 @@ TEST(CrownRules, LooseStoneShakesAndFallsUnderAMageHarmlesslyAndIsBackWhenTheFlo
     FloorStart crown("t4floor1");
     Cartridge& cart = crown.cart;
     ASSERT_EQ(cart.ram("tier"), 3);
-    const int row = 55, col = 8, loose = gfxConstant("MT_CRUMBLE"), shaking = gfxConstant("MT_CRUMBLING");
+    const int row = 55, col = 8, loose = gfxConstant("MT_CRUMBLE"), shaking = gfxConstant("MT_CRUMBLING"),
+              wall = gfxConstant("MT_WALL");
     auto stone = [&] { return cart.ram("cmap", (row % 32) * 16 + col); };
     auto y = [&] { return cart.ram("pl_y") | cart.ram("pl_yh") << 8; };
     ASSERT_EQ(stone(), loose);
@@ -737,7 +738,7 @@ TEST(CrownRules, LooseStoneShakesAndFallsUnderAMageHarmlesslyAndIsBackWhenTheFlo
     for (int f = 0; f < 80 && droppedAt < 0; f++) {
         cart.run();
         if (shookAt < 0 && stone() == shaking) shookAt = f;
-        if (fellAt < 0 && stone() == cart.ram("floor_wall")) {
+        if (fellAt < 0 && stone() == wall) {
             fellAt = f;
             EXPECT_TRUE(voiceHas(cart, 2)) << "the stone breaks with effect 2";
         }
@@ -889,6 +890,114 @@ TEST(CrownRules, TheHollowWispFallsTheMusicFadesAndTheEndingFollowsTheDoor) {
         end.run(2);
         EXPECT_EQ(end.ram("game_state"), 0) << c.run << ": player " << c.presser + 1 << "'s A, back to the title";
     }
+}
+
+// Which pixels of the picture the sprites cover (colour 0 is see-through), from sprite
+// memory and the sprite patterns as the console reads them.
+struct SpritePixels {
+    bool at[240][256] = {};
+    explicit SpritePixels(const vek::nes::Ppu& ppu) {
+        const unsigned int base = (ppu.ctrl & 0x08) ? 0x1000 : 0;
+        for (int i = 0; i < 64; i++) {
+            const unsigned char* s = &ppu.oam[4 * i];
+            const unsigned char* tile = ppu.vram + base + s[1] * 16;
+            for (int r = 0; r < 8; r++) {
+                int y = s[0] + 1 + r, row = (s[2] & 0x80) ? 7 - r : r;
+                if (y >= 240) break;
+                for (int c = 0; c < 8; c++) {
+                    int bit = (s[2] & 0x40) ? c : 7 - c, x = s[3] + c;
+                    if (x < 256 && ((tile[row] | tile[row + 8]) >> bit & 1)) at[y][x] = true;
+                }
+            }
+        }
+    }
+    // whether any sprite pixel lies in columns x0..x1-1 of rows y0..y1-1
+    bool any(int x0, int x1, int y0, int y1) const {
+        for (int y = std::max(y0, 0); y < std::min(y1, 240); y++)
+            for (int x = std::max(x0, 0); x < std::min(x1, 256); x++)
+                if (at[y][x]) return true;
+        return false;
+    }
+};
+
+TEST(GameRules, WhatStandsOrHangsIsDrawnTouchingWhatHoldsItAsTheViewClimbs) {
+    // Over both climbs of the whole spire, every frame: each enemy, boss and flame jet that
+    // stands on its ground is drawn down to the row just above it, and a spider hangs from
+    // stone or a ledge, its thread all the way up to it (or to the status display). The
+    // view climbs up to three pixels a frame; whatever is drawn from where the view was
+    // before it climbed floats over its ground.
+    const int KIND_SPIDER = 2, KIND_TROLL = 3, KIND_GOAT = 10, KIND_SPEARMAN = 12, KIND_INKGOAT = 17,
+              KIND_THORN = 19, MTT_SOLID = gfxConstant("MTT_SOLID"), MTT_LEDGE = gfxConstant("MTT_LEDGE");
+    struct Kind {
+        int kind, width, height;  // the drawn picture, pixels; its ground is at the bottom
+    } kinds[] = {{KIND_TROLL, 32, 32}, {KIND_INKGOAT, 32, 32}, {KIND_THORN, 32, 32}, {KIND_GOAT, 16, 16},
+                 {KIND_SPEARMAN, 16, 16}, {KIND_SNAKE, 16, 16}, {KIND_JET, 16, 16}};
+    std::map<int, int> checked, whileClimbing;  // kind -> frames it was looked at
+    int threads = 0, longThreads = 0;
+    for (const char* run : {"spire_solo", "spire_four"}) {
+        vektest::Recording rec;
+        ASSERT_TRUE(rec.load(std::string(VEK_TEST_DATA_DIR) + "/runs/" + run + ".txt"));
+        Cartridge cart;
+        int camBefore = -1;
+        for (int f = 0; f <= rec.endFrame; f++) {
+            auto it = rec.changes.find(f);
+            if (it != rec.changes.end())
+                for (auto& c : it->second) cart.hold(c.first, c.second);
+            cart.run();
+            const int cam = cart.ram16("cam_y");
+            const bool climbed = cam != camBefore;
+            camBefore = cam;
+            // the floor being played, its sprite memory not full (then objects take turns)
+            if (cart.ram("game_state") != 2 || cart.ram("oam_used") == cart.ram("oam_last")) continue;
+            SpritePixels px(*cart.nes->ppu);
+            for (int i = 0; i < 10; i++) {
+                const int kind = cart.ram("obj_kind", i), x = cart.ram("obj_x", i);
+                const int y = (cart.ram("obj_y", i) | cart.ram("obj_yh", i) << 8) - cam;
+                if (kind == KIND_SPIDER) {
+                    // what it hangs from: the metatile over its first place (a ledge holds it by
+                    // the plank, 12 pixels up the ledge's cell)
+                    const int ay = cart.ram("obj_ay", i) | cart.ram("obj_ayh", i) << 8, row = ay / 16 - 1;
+                    if (y < 16 || y > 224 || row < cart.ram("cmap_top") || row >= cart.ram("cmap_top") + 32) continue;
+                    const int holder = cart.nes->cpu->ghostRead8(
+                        cart.addr("mt_type") + cart.ram("cmap", (row % 32) * 16 + (x + 7) / 16));
+                    EXPECT_TRUE(holder == MTT_SOLID || holder == MTT_LEDGE)
+                        << run << " frame " << f << ": the spider in slot " << i << " hangs from behaviour " << holder;
+                    const int hangs = ay - cam - (holder == MTT_LEDGE ? 12 : 0);
+                    const int top = std::max(hangs, 8);  // nothing is drawn behind the status display
+                    threads++;
+                    longThreads += y - hangs > 32;
+                    EXPECT_TRUE(px.any(x + 7, x + 8, top, top + 1))
+                        << run << " frame " << f << ": the thread of the spider in slot " << i << " (" << y - hangs
+                        << " pixels below where it hangs) stops short of screen row " << top;
+                    continue;
+                }
+                for (const Kind& k : kinds) {
+                    if (k.kind != kind) continue;
+                    const int ground = y + k.height;  // the screen row its ground starts on
+                    if (y < 16 || ground > 239 || (y + cam + k.height) % 16 != 0) break;
+                    if (kind == KIND_JET && cart.ram("obj_state", i) != 2) break;  // only while it burns
+                    checked[kind]++;
+                    whileClimbing[kind] += climbed;
+                    EXPECT_TRUE(px.any(x - 2, x + k.width + 2, ground - 1, ground))
+                        << run << " frame " << f << ": kind " << kind << " in slot " << i
+                        << " is drawn over its ground at screen row " << ground << (climbed ? " as the view climbs" : "");
+                    break;
+                }
+            }
+            if (::testing::Test::HasFailure()) return;
+        }
+    }
+    for (const Kind& k : kinds) {
+        EXPECT_GE(checked[k.kind], 60) << "kind " << k.kind << " was seen standing";
+    }
+    int climbing = 0;
+    for (auto& c : whileClimbing) climbing += c.second;
+    for (auto& c : checked)
+        printf("kind %d: seen standing in %d frames, %d of them as the view climbed\n", c.first, c.second,
+               whileClimbing[c.first]);
+    printf("spiders: %d frames, %d of them hanging more than 32 pixels down\n", threads, longThreads);
+    EXPECT_GE(climbing, 100) << "frames in which the view climbed with something standing in it";
+    EXPECT_GE(longThreads, 100) << "spiders seen hanging far below where they hang from (of " << threads << ")";
 }
 
 // Sprites on each of the 240 lines, as the console finds them in sprite memory: the
