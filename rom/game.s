@@ -988,7 +988,7 @@ floor_look33: floor_colours $0C, $1A, $3A, $09, $1B  ; the sealed garden: deep t
 floor_look34: floor_colours $0F, $09, $38, $0B, $2A  ; the Thorn Serpent's court: black
 
 ;; the Crown: bare grey stone under the storm, with storm clouds and lightning
-floor_look41: floor_colours $01, $11, $38, $00, $10  ; the broken stair: grey stone, night blue
+floor_look41: floor_colours $0C, $11, $38, $00, $10  ; the broken stair: grey stone, storm teal
 floor_look42: floor_colours $2D, $01, $30, $00, $10  ; the storm gallery: dark grey
 floor_look43: floor_colours $03, $02, $3C, $00, $10  ; the crumbling crown: purple
 floor_look44: floor_colours $0F, $04, $34, $2D, $13  ; the Hollow Wisp's court: black
