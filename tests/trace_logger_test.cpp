@@ -184,23 +184,32 @@ TEST(TraceCallStack, DeepNestingOverwritesTheTopEntry) {
     EXPECT_EQ(cpu->traceLogger->callStackDepth, 126);
 }
 
+// Each run appends its lines to the file; a file that cannot be opened sends them to
+// standard output instead.
 TEST(TraceFile, EachRunAppendsItsLines) {
+    const std::string first = "A:00 X:00 Y:00 S:FF P:nvubdizc $C000:E8        INX\n"
+                              "A:00 X:01 Y:00 S:FF P:nvubdizc $C001:04        ???\n";
     TracedConsole console("trace_frames.txt");
     // INX / marker / JMP $C000
     console.program(0xC000, {0xE8, 0x04, 0x00, 0x4C, 0x00, 0xC0});
     console.cpu->sp = 0xFF;
     EXPECT_EQ(filetest::readFile(console.path), "");  // created empty by activate
     console.cpu->runUntilRenderDone(59562);
-    std::string first = filetest::readFile(console.path);
-    EXPECT_EQ(first,
-              "A:00 X:00 Y:00 S:FF P:nvubdizc $C000:E8        INX\n"
-              "A:00 X:01 Y:00 S:FF P:nvubdizc $C001:04        ???\n");
+    EXPECT_EQ(filetest::readFile(console.path), first);
     console.cpu->runUntilRenderDone(59562);
-    std::string both = filetest::readFile(console.path);
-    EXPECT_EQ(both, first +
-                        "A:00 X:01 Y:00 S:FF P:nvubdizc $C003:4C 00 C0  JMP $C000\n"
-                        "A:00 X:01 Y:00 S:FF P:nvubdizc $C000:E8        INX\n"
-                        "A:00 X:02 Y:00 S:FF P:nvubdizc $C001:04        ???\n");
+    EXPECT_EQ(filetest::readFile(console.path), first +
+                                                    "A:00 X:01 Y:00 S:FF P:nvubdizc $C003:4C 00 C0  JMP $C000\n"
+                                                    "A:00 X:01 Y:00 S:FF P:nvubdizc $C000:E8        INX\n"
+                                                    "A:00 X:02 Y:00 S:FF P:nvubdizc $C001:04        ???\n");
+
+    TestConsole unopenable;
+    unopenable.program(0xC000, {0xE8, 0x04, 0x00});
+    unopenable.cpu->sp = 0xFF;
+    unopenable.cpu->traceLogger->activate(unopenable.cpu, "/nonexistent-directory/trace.txt");
+    testing::internal::CaptureStdout();
+    unopenable.cpu->runUntilRenderDone(100);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), first);
+    unopenable.cpu->traceLogger->deactivate();
 }
 
 TEST(TraceFile, OnlyAnActiveTraceWritesAndActivateTruncates) {
@@ -235,20 +244,6 @@ TEST(TraceFile, OnlyAnActiveTraceWritesAndActivateTruncates) {
     console.cpu->traceLogger->flush();
     EXPECT_EQ(filetest::readFile(path), line);
     remove(path.c_str());
-}
-
-TEST(TraceFile, UnopenableFileSendsTheTraceToStandardOutput) {
-    TestConsole console;
-    console.program(0xC000, {0xE8, 0x04, 0x00});
-    console.cpu->sp = 0xFF;
-    console.cpu->traceLogger->activate(console.cpu, "/nonexistent-directory/trace.txt");
-    testing::internal::CaptureStdout();
-    console.cpu->runUntilRenderDone(100);
-    std::string out = testing::internal::GetCapturedStdout();
-    console.cpu->traceLogger->deactivate();
-    EXPECT_EQ(out,
-              "A:00 X:00 Y:00 S:FF P:nvubdizc $C000:E8        INX\n"
-              "A:00 X:01 Y:00 S:FF P:nvubdizc $C001:04        ???\n");
 }
 
 TEST(TraceBuffer, WritefNeverPassesTheEndOfTheBuffer) {
