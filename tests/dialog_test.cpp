@@ -43,7 +43,6 @@ void recordChoice(gui::Gui*, int choice) { g_callbackChoice = choice; }
 
 const uint32_t GREY = 0xFF484848;  // rgb(72, 72, 72)
 const uint32_t WHITE = 0xFFFFFFFF;
-const uint32_t BAR = 0xFF787878;   // rgb(120, 120, 120)
 
 class DialogTest : public ::testing::Test {
 protected:
@@ -74,20 +73,18 @@ protected:
         delete em;
     }
 
-    void key(int keycode) {
-        ALLEGRO_EVENT e = guitest::keyEvent(ALLEGRO_EVENT_KEY_DOWN, keycode);
-        input->handleAllegroEvent(&e);
-        e.type = ALLEGRO_EVENT_KEY_UP;
-        input->handleAllegroEvent(&e);
+    void key(int keycode, int times = 1) {
+        for (int i = 0; i < times; i++) {
+            ALLEGRO_EVENT e = guitest::keyEvent(ALLEGRO_EVENT_KEY_DOWN, keycode);
+            input->handleAllegroEvent(&e);
+            e.type = ALLEGRO_EVENT_KEY_UP;
+            input->handleAllegroEvent(&e);
+        }
     }
-    void up(int times = 1) {
-        for (int i = 0; i < times; i++) key(ALLEGRO_KEY_UP);
-    }
-    void down(int times = 1) {
-        for (int i = 0; i < times; i++) key(ALLEGRO_KEY_DOWN);
-    }
-    void left() { key(ALLEGRO_KEY_LEFT); }
-    void right() { key(ALLEGRO_KEY_RIGHT); }
+    void up(int times = 1) { key(ALLEGRO_KEY_UP, times); }
+    void down(int times = 1) { key(ALLEGRO_KEY_DOWN, times); }
+    void left(int times = 1) { key(ALLEGRO_KEY_LEFT, times); }
+    void right(int times = 1) { key(ALLEGRO_KEY_RIGHT, times); }
     void accept() { key(ALLEGRO_KEY_ENTER); }
     void back() { key(ALLEGRO_KEY_ESCAPE); }
 
@@ -103,6 +100,11 @@ protected:
         return dialog;
     }
     guitest::Pixels overlayPixels() { return guitest::readPixels(gui->overlay); }
+    // the entry marked in the main menu on top, or -1 without one
+    int markedMenuEntry() {
+        gui::MainMenuDialog* menu = dynamic_cast<gui::MainMenuDialog*>(topDialog());
+        return menu ? menu->selected : -1;
+    }
 };
 
 }  // namespace
@@ -380,8 +382,7 @@ TEST_F(DialogTest, InputDialogNavigation) {
     left();
     EXPECT_EQ(d->selected, 5);
     EXPECT_EQ(d->player, 3) << "Left switches the player, wrapping from 1 to 4";
-    right();
-    right();
+    right(2);
     EXPECT_EQ(d->player, 1);
     down(5);
     EXPECT_EQ(d->selected, 10);
@@ -392,16 +393,13 @@ TEST_F(DialogTest, InputDialogNavigation) {
     EXPECT_EQ(gui->top, 0);
     back();
     frame();
-    gui::MainMenuDialog* menu = dynamic_cast<gui::MainMenuDialog*>(topDialog());
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(menu->selected, 1) << "back to the menu with Input Settings marked";
+    EXPECT_EQ(markedMenuEntry(), 1) << "back to the menu with Input Settings marked";
 }
 
 TEST_F(DialogTest, InputDialogCapturesOneButton) {
     gui::InputDialog* d = open(new gui::InputDialog(gui, false));
     right();  // player 2
-    down();
-    down();  // "  Left"
+    down(2);  // "  Left"
     accept();
     EXPECT_TRUE(d->waiting);
     EXPECT_EQ(config->controls[1][0].code, 0u) << "the Enter press itself is not bound";
@@ -547,9 +545,7 @@ TEST_F(DialogTest, VideoDialogNavigation) {
     EXPECT_EQ(d->selected, 4);
     back();
     frame();
-    gui::MainMenuDialog* menu = dynamic_cast<gui::MainMenuDialog*>(topDialog());
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(menu->selected, 2);
+    EXPECT_EQ(markedMenuEntry(), 2);
 }
 
 // ---- audio settings
@@ -573,8 +569,7 @@ TEST_F(DialogTest, AudioVolumesStayWithinLimits) {
     EXPECT_EQ(config->musicVolume, 15);
 
     down();
-    left();
-    left();
+    left(2);
     EXPECT_EQ(config->sfxVolume, 80);
     EXPECT_EQ(config->musicVolume, 15);
 
@@ -589,15 +584,12 @@ TEST_F(DialogTest, AudioVolumesStayWithinLimits) {
     EXPECT_EQ(d->selected, 0) << "Down on Return to Menu marks Music";
     up();
     EXPECT_EQ(d->selected, 2);
-    up();
-    up();
+    up(2);
     back();
     EXPECT_EQ(d->selected, 2) << "Back on Music marks Return to Menu";
     back();
     frame();
-    gui::MainMenuDialog* menu = dynamic_cast<gui::MainMenuDialog*>(topDialog());
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(menu->selected, 3);
+    EXPECT_EQ(markedMenuEntry(), 3);
 }
 
 // ---- pictures

@@ -5,6 +5,7 @@
 #include <allegro5/allegro.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,15 @@ struct Picture {
 };
 
 Picture readBack(ALLEGRO_BITMAP* bitmap) { return Picture{guitest::readPixels(bitmap)}; }
+
+struct Point {
+    int x, y;
+    uint32_t colour;
+};
+
+void expectPoints(const Picture& p, std::initializer_list<Point> points) {
+    for (const Point& pt : points) EXPECT_EQ(p.at(pt.x, pt.y), pt.colour) << pt.x << "," << pt.y;
+}
 
 // a locked region of 32-bit pixels whose rows lie `pitchWords` apart from `topRow` on
 ALLEGRO_LOCKED_REGION regionAt(uint32_t* topRow, int pitchWords) {
@@ -193,10 +203,6 @@ TEST_F(RendererTest, ScrollAndMirroringPlaceTheNametables) {
         unsigned int address;
         int tile, count;
     };
-    struct Point {
-        int x, y;
-        uint32_t colour;
-    };
     const struct {
         const char* what;
         int mirroring, ctrl, scrollX, scrollY;
@@ -252,15 +258,9 @@ TEST_F(RendererTest, AttributeBytePicksPalettesPerQuadrant) {
     for (int r = 0; r < 4; r++)
         for (int c = 0; c < 4; c++) ppu.write8(0x2000 + 32 * r + c, 1);
     ppu.write8(0x23C0, 0xE4);  // 11 10 01 00: bottom-right, bottom-left, top-right, top-left
-    Picture p = draw();
-    EXPECT_EQ(p.at(0, 0), RED);     // palette 0, colour 1: $16
-    EXPECT_EQ(p.at(8, 8), RED);
-    EXPECT_EQ(p.at(16, 0), PINK);   // palette 1: $25
-    EXPECT_EQ(p.at(31, 15), PINK);
-    EXPECT_EQ(p.at(0, 16), WHITE);  // palette 2: $30
-    EXPECT_EQ(p.at(15, 31), WHITE);
-    EXPECT_EQ(p.at(16, 16), GREEN); // palette 3: $2A
-    EXPECT_EQ(p.at(31, 31), GREEN);
+    // colour 1 of palette 0 ($16), 1 ($25), 2 ($30) and 3 ($2A)
+    expectPoints(draw(), {{0, 0, RED}, {8, 8, RED}, {16, 0, PINK}, {31, 15, PINK}, {0, 16, WHITE}, {15, 31, WHITE},
+                          {16, 16, GREEN}, {31, 31, GREEN}});
 }
 
 TEST_F(RendererTest, PatternTableBitsSelectBackgroundAndSpriteTables) {
@@ -268,13 +268,9 @@ TEST_F(RendererTest, PatternTableBitsSelectBackgroundAndSpriteTables) {
     ppu.write8(0x2000, 1);
     sprite(0, 99, 1, 0x00, 100);
     ppu.ctrl = 0x10;  // background from $1000, sprites from $0000
-    Picture p = draw();
-    EXPECT_EQ(p.at(0, 0), GREEN);
-    EXPECT_EQ(p.at(100, 100), WHITE);  // sprite palette 0, colour 1: $30
-    ppu.ctrl = 0x08;  // background from $0000, sprites from $1000
-    p = draw();
-    EXPECT_EQ(p.at(0, 0), RED);
-    EXPECT_EQ(p.at(100, 100), PINK);   // colour 2: $25
+    expectPoints(draw(), {{0, 0, GREEN}, {100, 100, WHITE}});  // sprite palette 0, colour 1: $30
+    ppu.ctrl = 0x08;                                            // background from $0000, sprites from $1000
+    expectPoints(draw(), {{0, 0, RED}, {100, 100, PINK}});      // colour 2: $25
 }
 
 TEST_F(RendererTest, SpritesStandOneRowBelowTheirYByteAndRunIntoTheMargins) {
@@ -284,17 +280,10 @@ TEST_F(RendererTest, SpritesStandOneRowBelowTheirYByteAndRunIntoTheMargins) {
     sprite(3, 49, 3, 0x00, 0xFC);   // x 252: half in the right margin
     Picture p = draw();
     for (int y = -8; y < 256; y++) ASSERT_EQ(p.at(40, y), BLACK) << y;
-    EXPECT_EQ(p.at(80, 238), BLACK);
-    EXPECT_EQ(p.at(80, 239), TEAL);  // sprite palette 0, colour 3: $2C
-    EXPECT_EQ(p.at(87, 246), TEAL);
-    EXPECT_EQ(p.at(80, 247), BLACK);
-    EXPECT_EQ(p.at(120, 0), BLACK);
-    EXPECT_EQ(p.at(120, 1), TEAL);
-    EXPECT_EQ(p.at(120, 8), TEAL);
-    EXPECT_EQ(p.at(120, 9), BLACK);
-    EXPECT_EQ(p.at(251, 50), BLACK);
     for (int x = 252; x < 260; x++) EXPECT_EQ(p.at(x, 50), TEAL) << x;
-    EXPECT_EQ(p.at(260, 50), BLACK);
+    // sprite palette 0, colour 3: $2C
+    expectPoints(p, {{80, 238, BLACK}, {80, 239, TEAL}, {87, 246, TEAL}, {80, 247, BLACK}, {120, 0, BLACK},
+                     {120, 1, TEAL}, {120, 8, TEAL}, {120, 9, BLACK}, {251, 50, BLACK}, {260, 50, BLACK}});
 }
 
 // Within one priority a lower sprite number covers a higher one; a sprite in front covers
@@ -315,25 +304,13 @@ TEST_F(RendererTest, SpritePriorities) {
     ppu.write8(0x2000 + 32 * 4 + 4, 1);  // screen (32, 32)
     pixelTile(ppu, 0x0050, 2, 3, 3);
     sprite(1, 31, 5, 0x00, 32);
-    Picture p = draw();
-    EXPECT_EQ(p.at(104, 104), WHITE);
-    EXPECT_EQ(p.at(107, 107), WHITE);
-    EXPECT_EQ(p.at(108, 108), PINK);
-    EXPECT_EQ(p.at(111, 111), PINK);
-    EXPECT_EQ(p.at(60, 60), PINK);
-    EXPECT_EQ(p.at(16, 16), RED);  // background colour 1 wins
-    EXPECT_EQ(p.at(19, 23), RED);
-    EXPECT_EQ(p.at(20, 16), TEAL);  // colour 0: the sprite shows through
-    EXPECT_EQ(p.at(23, 23), TEAL);
-    EXPECT_EQ(p.at(34, 35), TEAL);
-    EXPECT_EQ(p.at(32, 32), RED);
-    EXPECT_EQ(p.at(39, 39), RED);
-
+    expectPoints(draw(), {{104, 104, WHITE}, {107, 107, WHITE}, {108, 108, PINK}, {111, 111, PINK}, {60, 60, PINK},
+                          {16, 16, RED}, {19, 23, RED},      // background colour 1 wins
+                          {20, 16, TEAL}, {23, 23, TEAL},    // colour 0: the sprite shows through
+                          {34, 35, TEAL}, {32, 32, RED}, {39, 39, RED}});
     // in front, the same sprite covers the whole tile
     ppu.oam[4 * 5 + 2] = 0x00;
-    p = draw();
-    EXPECT_EQ(p.at(16, 16), TEAL);
-    EXPECT_EQ(p.at(23, 23), TEAL);
+    expectPoints(draw(), {{16, 16, TEAL}, {23, 23, TEAL}});
 }
 
 TEST_F(RendererTest, SpritesFlipHorizontallyAndVertically) {
@@ -363,11 +340,7 @@ TEST_F(RendererTest, SpritePaletteComesFromTheAttributeBits) {
     sprite(1, 9, 2, 0x02, 20);   // palette 2 colour 2: $3F1A = $00
     sprite(2, 9, 3, 0x03, 30);   // palette 3 colour 3: $3F1F = $00
     sprite(3, 9, 3, 0x1D, 40);   // unused bits 2-4 set, palette 1 colour 3: $3F17 = $2A
-    Picture p = draw();
-    EXPECT_EQ(p.at(10, 10), OLIVE);
-    EXPECT_EQ(p.at(20, 10), GREY);
-    EXPECT_EQ(p.at(30, 10), GREY);
-    EXPECT_EQ(p.at(40, 10), GREEN);
+    expectPoints(draw(), {{10, 10, OLIVE}, {20, 10, GREY}, {30, 10, GREY}, {40, 10, GREEN}});
 }
 
 TEST_F(RendererTest, BottomUpRowsAreAddressedThroughTheNegativePitch) {
