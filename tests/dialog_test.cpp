@@ -100,6 +100,12 @@ protected:
         return dialog;
     }
     guitest::Pixels overlayPixels() { return guitest::readPixels(gui->overlay); }
+    // opens the main menu with `entry` marked and accepts it
+    void choose(int entry) {
+        open(new gui::MainMenuDialog(gui, entry));
+        accept();
+        frame();
+    }
     // the entry marked in the main menu on top, or -1 without one
     int markedMenuEntry() {
         gui::MainMenuDialog* menu = dynamic_cast<gui::MainMenuDialog*>(topDialog());
@@ -315,21 +321,15 @@ TEST_F(DialogTest, MainMenuWrapsAndOpensEachEntry) {
     EXPECT_FALSE(inputDialog->returnToGame);
     EXPECT_EQ(gui->top, 0);
 
-    open(new gui::MainMenuDialog(gui, 2));
-    accept();
-    frame();
+    choose(2);
     ASSERT_NE(dynamic_cast<gui::VideoDialog*>(topDialog()), nullptr);
     EXPECT_EQ(static_cast<gui::VideoDialog*>(topDialog())->selected, 0);
 
-    open(new gui::MainMenuDialog(gui, 3));
-    accept();
-    frame();
+    choose(3);
     ASSERT_NE(dynamic_cast<gui::AudioDialog*>(topDialog()), nullptr);
     EXPECT_TRUE(em->paused);
 
-    open(new gui::MainMenuDialog(gui, 0));
-    accept();
-    frame();
+    choose(0);
     EXPECT_EQ(gui->top, -1) << "Resume closes the menu";
     EXPECT_FALSE(em->paused);
 
@@ -341,9 +341,7 @@ TEST_F(DialogTest, MainMenuWrapsAndOpensEachEntry) {
 
 // Reset and Exit ask first: Yes does it and closes everything, No (Back twice) only closes
 TEST_F(DialogTest, ResetAndExitAskFirst) {
-    open(new gui::MainMenuDialog(gui, 4));
-    accept();
-    frame();
+    choose(4);
     ASSERT_EQ(gui->top, 1);
     accept();
     EXPECT_TRUE(em->resetRequested);
@@ -363,9 +361,7 @@ TEST_F(DialogTest, ResetAndExitAskFirst) {
     frame();
     EXPECT_FALSE(em->exitRequested);
     EXPECT_EQ(gui->top, -1);
-    open(new gui::MainMenuDialog(gui, 5));
-    accept();
-    frame();
+    choose(5);
     accept();
     EXPECT_TRUE(em->exitRequested);
 }
@@ -600,9 +596,7 @@ TEST_F(DialogTest, MainMenuPicture) {
 }
 
 TEST_F(DialogTest, ResetConfirmationPicture) {
-    open(new gui::MainMenuDialog(gui, 4));
-    accept();
-    frame();
+    choose(4);
     guitest::expectMatchesReference(screen, "dialog_reset_confirmation");
 }
 

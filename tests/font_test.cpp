@@ -128,7 +128,7 @@ TEST_F(FontTest, MeasuresLinesAndAdvances) {
     EXPECT_EQ(font.glyphs['A' - 32], a);
 }
 
-TEST_F(FontTest, DrawsAtThePenPlainOrTinted) {
+TEST_F(FontTest, DrawsAtThePen) {
     ALLEGRO_BITMAP* canvas = guitest::makeCanvas(64, 32, al_map_rgb(0, 0, 0));
     // '|' is a full-height bar in the first column of its glyph; '\t' and ' ' only move
     const char text[] = {'|', '\t', '|', ' ', '|', '\n', '|', 0};
@@ -148,21 +148,6 @@ TEST_F(FontTest, DrawsAtThePenPlainOrTinted) {
     EXPECT_EQ(p.at(3, 11), 0xFF000000u);
     EXPECT_EQ(p.at(3, 4 + 9), 0xFFFFFFFFu) << "second line one lineH lower, back at x";
 
-    // tinted: yellow; white with alpha 254 is a tint too, opaque white is plain
-    font.setColor(al_map_rgb(255, 255, 80));
-    font.drawText(canvas, 40, 4, "|");
-    font.setColor(al_map_rgba(254, 254, 254, 254));
-    font.drawText(canvas, 44, 4, "|");
-    font.setColor(al_map_rgba(255, 255, 255, 255));
-    font.drawText(canvas, 48, 4, "|");
-    font.setColor(al_map_rgb(255, 0, 0));
-    font.resetColor();
-    font.drawText(canvas, 52, 4, "|");
-    p = guitest::readPixels(canvas);
-    EXPECT_EQ(p.at(40, 5), rgb(255, 255, 80));
-    EXPECT_EQ(p.at(44, 5), rgb(254, 254, 254));
-    EXPECT_EQ(p.at(48, 5), rgb(255, 255, 255));
-    EXPECT_EQ(p.at(52, 5), rgb(255, 255, 255));
     al_destroy_bitmap(canvas);
 }
 
