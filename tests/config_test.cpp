@@ -19,6 +19,7 @@
 #include "config/config.h"
 #include "file_support.h"
 
+using filetest::exists;
 using filetest::readFile;
 using filetest::writeFile;
 using vek::Config;
@@ -28,11 +29,6 @@ using vek::Util;
 namespace {
 
 const char* CFG = "Ember Spire.cfg";
-
-bool exists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
 
 bool hasLine(const std::string& text, const std::string& line) {
     return text.find("\n" + line + "\n") != std::string::npos;

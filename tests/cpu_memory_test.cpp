@@ -163,40 +163,33 @@ void fillWithNops(TestConsole& console) {
 
 }  // namespace
 
-TEST(CpuFrameTiming, VblankBeginsOnceMoreThan27393CyclesHavePassed) {
-    TestConsole console;
-    vek::nes::Cpu* cpu = console.cpu;
-    fillWithNops(console);
-    cpu->sp = 0xFD;
-    cpu->frameCycles = 27391;
-    cpu->run(2);  // one NOP: 27393, not yet
-    EXPECT_EQ(cpu->frameCycles, 27393);
-    EXPECT_EQ(cpu->inVblank, 0);
-    EXPECT_EQ(console.ppu->status, 0);
-    cpu->run(1);  // 27395
-    EXPECT_EQ(cpu->inVblank, 1);
-    EXPECT_EQ(console.ppu->status, 0x80);
-    // the interrupt is switched off in PPUCTRL: nothing pushed
-    EXPECT_EQ(cpu->sp, 0xFDu);
-    EXPECT_EQ(cpu->pc, 0x8002u);
-}
-
-TEST(CpuFrameTiming, NmiIsTakenRightAfterTheCrossingInstruction) {
-    TestConsole console;
-    vek::nes::Cpu* cpu = console.cpu;
-    fillWithNops(console);
-    console.setVector(0xFFFA, 0x9000);
-    console.ppu->ctrl = 0x80;
-    cpu->sp = 0xFD;
-    cpu->frameCycles = 27392;
-    cpu->run(1);
-    EXPECT_EQ(cpu->pc, 0x9000u);
-    EXPECT_EQ(cpu->sp, 0xFAu);
-    EXPECT_EQ(cpu->ram[0x1FD], 0x80);
-    EXPECT_EQ(cpu->ram[0x1FC], 0x01);
-    // the NMI is entered once per vertical blank, not again while it lasts
-    cpu->run(100);
-    EXPECT_EQ(cpu->sp, 0xFAu);
+// Vertical blank begins once more than 27393 cycles of the frame have passed, right after the
+// instruction that crosses the mark, and with it the NMI, once, if PPUCTRL lets it through.
+TEST(CpuFrameTiming, VblankAndItsNmiBeginOnceMoreThan27393CyclesHavePassed) {
+    for (bool nmiOn : {false, true}) {
+        SCOPED_TRACE(nmiOn);
+        TestConsole console;
+        vek::nes::Cpu* cpu = console.cpu;
+        fillWithNops(console);
+        console.setVector(0xFFFA, 0x9000);
+        console.ppu->ctrl = nmiOn ? 0x80 : 0x00;
+        cpu->sp = 0xFD;
+        cpu->frameCycles = 27391;
+        cpu->run(2);  // one NOP: 27393, not yet
+        EXPECT_EQ(cpu->frameCycles, 27393);
+        EXPECT_EQ(cpu->inVblank, 0);
+        EXPECT_EQ(console.ppu->status, 0);
+        cpu->run(1);  // 27395
+        EXPECT_EQ(cpu->inVblank, 1);
+        EXPECT_EQ(console.ppu->status, 0x80);
+        EXPECT_EQ(cpu->pc, nmiOn ? 0x9000u : 0x8002u);
+        EXPECT_EQ(cpu->sp, nmiOn ? 0xFAu : 0xFDu);
+        if (!nmiOn) continue;
+        EXPECT_EQ(cpu->ram[0x1FD], 0x80);
+        EXPECT_EQ(cpu->ram[0x1FC], 0x02);
+        cpu->run(100);
+        EXPECT_EQ(cpu->sp, 0xFAu) << "not entered again while vertical blank lasts";
+    }
 }
 
 TEST(CpuFrameTiming, FrameEndsOnceMoreThan29780CyclesHavePassed) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -16,6 +17,11 @@ namespace filetest {
 inline std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline bool exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
 }
 
 inline void writeFile(const std::string& path, const std::string& bytes) {

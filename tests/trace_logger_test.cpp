@@ -2,8 +2,6 @@
 // memory dump.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <set>
 #include <string>
@@ -19,11 +17,6 @@ using vektest::TestConsole;
 namespace {
 
 std::string tempPath(const char* name) { return std::string(VEK_BINARY_DIR) + "/" + name; }
-
-bool fileExists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
 
 // A console tracing into a file, with a way to take the line of the next instruction.
 class TracedConsole : public TestConsole {
@@ -223,7 +216,7 @@ TEST(TraceFile, OnlyAnActiveTraceWritesAndActivateTruncates) {
     console.cpu->traceLogger->flush();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(console.cpu->traceLogger->bufferPos, 0);
-    EXPECT_FALSE(fileExists(path));
+    EXPECT_FALSE(filetest::exists(path));
 
     filetest::writeFile(path, "old text\n");
     console.program(0xC000, {0xEA});
