@@ -471,16 +471,6 @@ TEST(CpuInstructions, UndocumentedOpcodesAreOneByteTwoCycleNoOps) {
     EXPECT_EQ(count, 104);
 }
 
-TEST(CpuInstructions, FrameDoneMarkerSkipsOneByteAndCostsNothing) {
-    TestConsole console;
-    console.program(0xC000, {0x04, 0xEA, 0xE8});
-    console.cpu->renderDone = false;
-    EXPECT_EQ(console.step(), 0);
-    EXPECT_TRUE(console.cpu->renderDone);
-    EXPECT_EQ(console.cpu->pc, 0xC002u);
-    EXPECT_EQ(console.cpu->x, 0u);
-}
-
 // the program counter is 16 bits wide: running off $FFFF, returning to $FFFF+1 and
 // branching back from page zero all wrap, as the trace and the ghost reads expect
 TEST(CpuInstructions, ProgramCounterWrapsAt64K) {
