@@ -1,6 +1,7 @@
 #pragma once
-// Shared by the font, input and dialog tests: Allegro without a display, pixels read back
-// as 0xAARRGGBB words, and comparison of pictures with reference PNGs in tests/data.
+// Shared by the font, input, dialog and renderer tests: Allegro without a display, input
+// events built by hand, pixels read back as 0xAARRGGBB words, and comparison of pictures
+// with reference PNGs in tests/data.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -26,6 +28,34 @@ inline void initAllegro() {
     ASSERT_TRUE(al_init_image_addon());
     al_set_new_bitmap_flags(ALLEGRO_MEMORY_BITMAP);
     al_set_new_bitmap_format(ALLEGRO_PIXEL_FORMAT_ANY);
+}
+
+inline ALLEGRO_EVENT keyEvent(unsigned type, int keycode) {
+    ALLEGRO_EVENT e;
+    memset(&e, 0, sizeof(e));
+    e.type = type;
+    e.keyboard.keycode = keycode;
+    return e;
+}
+
+inline ALLEGRO_EVENT buttonEvent(unsigned type, ALLEGRO_JOYSTICK* id, int button) {
+    ALLEGRO_EVENT e;
+    memset(&e, 0, sizeof(e));
+    e.type = type;
+    e.joystick.id = id;
+    e.joystick.button = button;
+    return e;
+}
+
+inline ALLEGRO_EVENT axisEvent(ALLEGRO_JOYSTICK* id, int stick, int axis, float pos) {
+    ALLEGRO_EVENT e;
+    memset(&e, 0, sizeof(e));
+    e.type = ALLEGRO_EVENT_JOYSTICK_AXIS;
+    e.joystick.id = id;
+    e.joystick.stick = stick;
+    e.joystick.axis = axis;
+    e.joystick.pos = pos;
+    return e;
 }
 
 struct Pixels {

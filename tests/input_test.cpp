@@ -3,12 +3,7 @@
 // navigation-key states and a dialog that records what it receives.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,11 +12,15 @@
 #include "gui/dialog.h"
 #include "gui/gui.h"
 #include "gui/main_menu_dialog.h"
+#include "file_support.h"
 #include "gui_test_support.h"
 #include "input/input.h"
 #include "nes/nes.h"
 
 using namespace vek;
+using guitest::axisEvent;
+using guitest::buttonEvent;
+using guitest::keyEvent;
 
 namespace {
 
@@ -41,42 +40,12 @@ structJoystickInfo pad(ALLEGRO_JOYSTICK* handle, const char* name, int buttons =
     info.joystick = handle;
     info.numButtons = buttons;
     info.numSticks = 3;
-    info.stickFlags[0] = ALLEGRO_JOYFLAG_ANALOGUE;
-    info.stickAxes[0] = 2;
-    info.stickFlags[1] = ALLEGRO_JOYFLAG_ANALOGUE;
-    info.stickAxes[1] = 2;
-    info.stickFlags[2] = ALLEGRO_JOYFLAG_DIGITAL;
-    info.stickAxes[2] = 2;
+    for (int s = 0; s < 3; s++) {
+        info.stickFlags[s] = s < 2 ? ALLEGRO_JOYFLAG_ANALOGUE : ALLEGRO_JOYFLAG_DIGITAL;
+        info.stickAxes[s] = 2;
+    }
     info.name = name;
     return info;
-}
-
-ALLEGRO_EVENT keyEvent(unsigned type, int keycode) {
-    ALLEGRO_EVENT e;
-    memset(&e, 0, sizeof(e));
-    e.type = type;
-    e.keyboard.keycode = keycode;
-    return e;
-}
-
-ALLEGRO_EVENT buttonEvent(unsigned type, ALLEGRO_JOYSTICK* id, int button) {
-    ALLEGRO_EVENT e;
-    memset(&e, 0, sizeof(e));
-    e.type = type;
-    e.joystick.id = id;
-    e.joystick.button = button;
-    return e;
-}
-
-ALLEGRO_EVENT axisEvent(ALLEGRO_JOYSTICK* id, int stick, int axis, float pos) {
-    ALLEGRO_EVENT e;
-    memset(&e, 0, sizeof(e));
-    e.type = ALLEGRO_EVENT_JOYSTICK_AXIS;
-    e.joystick.id = id;
-    e.joystick.stick = stick;
-    e.joystick.axis = axis;
-    e.joystick.pos = pos;
-    return e;
 }
 
 unsigned keyCode(int keycode) { return (unsigned)keycode * 16 + 1; }
@@ -143,33 +112,19 @@ protected:
 
 }  // namespace
 
-TEST_F(InputTest, EncodesControlsWithTheDeadZone) {
-    config->joystickAxisThreshold = 0.11;
-    EXPECT_EQ(input->encodeControl(CONTROL_AXIS, 0, 1, -0.5f), 1052675u);
-    EXPECT_EQ(input->encodeControl(CONTROL_AXIS, 0, 1, 0.05f), 0u);
-    EXPECT_EQ(input->encodeControl(CONTROL_AXIS, 0, 1, 0.0f / 0.0f), 0u) << "not a number is centred";
-    EXPECT_EQ(input->encodeControl(CONTROL_KEY, 85, 7, -1.0f), 1361u);
-    EXPECT_EQ(input->encodeControl(CONTROL_BUTTON, 3, 0, 0.0f), 50u);
-    // a threshold a float can hold exactly: the threshold itself counts as pushed
-    config->joystickAxisThreshold = 0.25;
-    EXPECT_EQ(input->encodeControl(CONTROL_AXIS, 0, 1, 0.25f), 2101251u);
-    EXPECT_EQ(input->encodeControl(CONTROL_AXIS, 0, 1, -0.25f), 1052675u);
-    EXPECT_EQ(input->encodeControl(CONTROL_AXIS, 0, 1, 0.2499f), 0u);
-    EXPECT_EQ(input->encodeControl(CONTROL_AXIS, 2, 3, 1.0f), axisCode(2, 3, 2));
-}
-
 TEST_F(InputTest, NamesControlsAndDevices) {
-    char out[128];
-    Input::getControlName(out, sizeof(out), 0);
-    EXPECT_STREQ(out, " ... ");
-    // keys by the names Allegro gives them; codes beyond its keys by number
+    // keys by the names Allegro gives them, codes beyond its keys by number; unknown kinds
+    // read as unbound
     const struct {
         unsigned code;
         const char* name;
-    } keys[] = {{1313, "LEFT"}, {161, "J"}, {1073, "ENTER"}, {17, "A"}, {3489, "RCTRL"},
-                {1, "Key 0"}, {227 * 16 + 1, "Key 227"}, {255 * 16 + 1, "Key 255"}};
+    } controls[] = {{0, " ... "},      {1313, "LEFT"},          {161, "J"},         {1073, "ENTER"},
+                    {17, "A"},         {3489, "RCTRL"},         {1, "Key 0"},       {227 * 16 + 1, "Key 227"},
+                    {255 * 16 + 1, "Key 255"}, {50, "Button 3"}, {1052675, "Stick0 Axis1 -"},
+                    {2101251, "Stick0 Axis1 +"}, {7, " ... "}};
     ASSERT_TRUE(al_is_keyboard_installed());
-    for (const auto& k : keys) {
+    char out[128];
+    for (const auto& k : controls) {
         Input::getControlName(out, sizeof(out), k.code);
         EXPECT_STREQ(out, k.name) << k.code;
     }
@@ -180,22 +135,15 @@ TEST_F(InputTest, NamesControlsAndDevices) {
     Input::getControlName(out, sizeof(out), 1313);
     EXPECT_STREQ(out, "Key 82");
     ASSERT_TRUE(al_install_keyboard());
-    Input::getControlName(out, sizeof(out), 50);
-    EXPECT_STREQ(out, "Button 3");
-    Input::getControlName(out, sizeof(out), 1052675);
-    EXPECT_STREQ(out, "Stick0 Axis1 -");
-    Input::getControlName(out, sizeof(out), 2101251);
-    EXPECT_STREQ(out, "Stick0 Axis1 +");
-    Input::getControlName(out, sizeof(out), 7);
-    EXPECT_STREQ(out, " ... ") << "unknown kinds read as unbound";
 
+    // a device's name is everything after the first '-' of its text
+    const char* devices[][2] = {{"0C0322221200-Pad Alpha #2", "Pad Alpha #2"}, {"0C0322221200-Dual-Stick", "Dual-Stick"},
+                                {"", ""}};
     char name[512];
-    Input::getDeviceNameFromUid(name, sizeof(name), "0C0322221200-Pad Alpha #2");
-    EXPECT_STREQ(name, "Pad Alpha #2");
-    Input::getDeviceNameFromUid(name, sizeof(name), "0C0322221200-Dual-Stick");
-    EXPECT_STREQ(name, "Dual-Stick") << "everything after the first '-'";
-    Input::getDeviceNameFromUid(name, sizeof(name), "");
-    EXPECT_STREQ(name, "");
+    for (const auto& d : devices) {
+        Input::getDeviceNameFromUid(name, sizeof(name), d[0]);
+        EXPECT_STREQ(name, d[1]);
+    }
     Input::getDeviceNameFromUid(name, 4, "0C0322221200-Pad Alpha");
     EXPECT_STREQ(name, "Pad");
 }
@@ -231,27 +179,7 @@ TEST_F(InputTest, DefaultKeysDriveOnlyPlayerOne) {
     for (int n = 0; n < NUM_NAVKEYS; n++) EXPECT_EQ(input->navkeyState[n], 0) << "game mode leaves navigation alone";
 }
 
-TEST_F(InputTest, FirstBindingOfASharedControlWins) {
-    bind(1, I_START, keyCode(ALLEGRO_KEY_A));  // player 2's Start on player 1's A key
-    EXPECT_EQ(input->keyToControl(ALLEGRO_KEY_A), &config->controls[0][I_A]);
-    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_A));
-    EXPECT_EQ(buttons(0), A);
-    EXPECT_EQ(buttons(1), 0);
-
-    bind(0, I_A, 0);  // once player 1 lets go of it, player 2 gets it
-    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_A));
-    EXPECT_EQ(buttons(1), START);
-
-    bind(2, I_B, buttonCode(4), uidA);
-    bind(3, I_A, buttonCode(4), uidA);
-    rescan();
-    EXPECT_EQ(input->buttonToControl(PAD_A, 4), &config->controls[2][I_B]);
-    send(buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN, PAD_A, 4));
-    EXPECT_EQ(buttons(2), B);
-    EXPECT_EQ(buttons(3), 0);
-}
-
-TEST_F(InputTest, GamepadButtonsDriveTheirPlayers) {
+TEST_F(InputTest, GamepadButtonsDriveTheirPlayersAndTheFirstBindingOfAControlWins) {
     bind(2, I_B, buttonCode(5), uidA);
     bind(3, I_A, buttonCode(5), uidB);
     rescan();
@@ -265,6 +193,24 @@ TEST_F(InputTest, GamepadButtonsDriveTheirPlayers) {
     EXPECT_EQ(buttons(3), A);
     send(buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN, PAD_A, 6));
     EXPECT_EQ(buttons(2), 0) << "a button no binding uses does nothing";
+    send(buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_UP, PAD_B, 5));
+
+    bind(1, I_START, keyCode(ALLEGRO_KEY_A));  // player 2's Start on player 1's A key
+    EXPECT_EQ(input->keyToControl(ALLEGRO_KEY_A), &config->controls[0][I_A]);
+    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_A));
+    EXPECT_EQ(buttons(0), A);
+    EXPECT_EQ(buttons(1), 0);
+    bind(0, I_A, 0);  // once player 1 lets go of it, player 2 gets it
+    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_A));
+    EXPECT_EQ(buttons(1), START);
+
+    bind(2, I_B, buttonCode(4), uidA);
+    bind(3, I_A, buttonCode(4), uidA);
+    rescan();
+    EXPECT_EQ(input->buttonToControl(PAD_A, 4), &config->controls[2][I_B]);
+    send(buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN, PAD_A, 4));
+    EXPECT_EQ(buttons(2), B);
+    EXPECT_EQ(buttons(3), 0);
 }
 
 TEST_F(InputTest, UnpluggedPadsNeverFire) {
@@ -275,7 +221,6 @@ TEST_F(InputTest, UnpluggedPadsNeverFire) {
     EXPECT_EQ(config->controls[0][I_A].joystick, nullptr);
     EXPECT_EQ(input->buttonToControl(PAD_A, 1), nullptr);
     EXPECT_EQ(input->buttonToControl(nullptr, 1), nullptr);
-    EXPECT_EQ(input->axisToControl(PAD_A, 0, 0, -1.0f), nullptr);
     send(buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN, PAD_A, 1));
     send(buttonEvent(ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN, PAD_C, 1));  // no record at all
     send(axisEvent(PAD_A, 0, 0, -1.0f));
@@ -322,15 +267,24 @@ TEST_F(InputTest, StickDirectionsCrossTheDeadZone) {
     send(axisEvent(PAD_A, 16, 0, -1.0f));
     send(axisEvent(PAD_A, 0, 16, -1.0f));
     EXPECT_EQ(buttons(0), 0);
-}
 
-TEST_F(InputTest, StickEventsNeverTouchKeyboardBindings) {
-    // the Left arrow binding has index 82; a stick event never consults keys
-    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_LEFT));
-    ASSERT_EQ(buttons(0), LEFT);
+    // a stick event never consults the keys: the Up arrow's binding has index 84
+    send(keyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_UP));
     send(axisEvent(PAD_A, 1, 0, -1.0f));
     send(axisEvent(PAD_A, 1, 0, 0.0f));
-    EXPECT_EQ(buttons(0), LEFT);
+    EXPECT_EQ(buttons(0), UP);
+
+    // a threshold a float can hold exactly: the threshold itself counts as pushed; a position
+    // that is not a number is centred
+    config->joystickAxisThreshold = 0.25;
+    const struct {
+        float position;
+        int held;
+    } positions[] = {{0.25f, RIGHT}, {0.2499f, 0}, {-0.25f, LEFT}, {-0.2499f, 0}, {-1.0f, LEFT}, {0.0f / 0.0f, 0}};
+    for (const auto& k : positions) {
+        send(axisEvent(PAD_A, 0, 0, k.position));
+        EXPECT_EQ(buttons(0), UP | k.held) << k.position;
+    }
 }
 
 TEST_F(InputTest, DialogModeSendsNavigationKeyBeforeTheCapturedControl) {
@@ -393,6 +347,18 @@ TEST_F(InputTest, DialogModeReleasesClearOnlyTheirNavigationKey) {
     EXPECT_EQ(input->navkeyState[NAVKEY_BACK], 0);
     EXPECT_EQ(d->calls, (std::vector<std::string>{"key 5", "control " + std::to_string(buttonCode(1)) + " '" + uidA + "'"}))
         << "releases report nothing";
+
+    // navigation keys sent directly: tracked or not, out of range ones dropped
+    d->calls.clear();
+    input->navkeyDown(NAVKEY_BACK, false);
+    EXPECT_EQ(input->navkeyState[NAVKEY_BACK], 0);
+    input->navkeyDown(NAVKEY_DOWN, true);
+    EXPECT_EQ(input->navkeyState[NAVKEY_DOWN], 1);
+    input->navkeyDown(7, true);
+    input->navkeyDown(-1, true);
+    input->navkeyUp(NAVKEY_DOWN);
+    EXPECT_EQ(input->navkeyState[NAVKEY_DOWN], 0);
+    EXPECT_EQ(d->calls, (std::vector<std::string>{"key 5", "key 3"}));
 }
 
 // The console's buttons are made to match what is held whenever the first dialog opens or
@@ -523,19 +489,6 @@ TEST_F(InputTest, HeldUpAndDownRepeatAfter25UpdatesThenEvery5) {
     EXPECT_EQ(d->calls, (std::vector<std::string>{"key 3", "key 3"})) << "Down at 25 and 30 only";
 }
 
-TEST_F(InputTest, NavkeyDownAndUpTrackAndDeliver) {
-    RecordingDialog* d = openRecorder();
-    input->navkeyDown(NAVKEY_BACK, false);
-    EXPECT_EQ(input->navkeyState[NAVKEY_BACK], 0);
-    input->navkeyDown(NAVKEY_DOWN, true);
-    EXPECT_EQ(input->navkeyState[NAVKEY_DOWN], 1);
-    input->navkeyDown(7, true);
-    input->navkeyDown(-1, true);
-    input->navkeyUp(NAVKEY_DOWN);
-    EXPECT_EQ(input->navkeyState[NAVKEY_DOWN], 0);
-    EXPECT_EQ(d->calls, (std::vector<std::string>{"key 5", "key 3"}));
-}
-
 TEST_F(InputTest, DeviceTextIsSignatureThenName) {
     EXPECT_EQ(uidA, "0C0322221200-Pad Alpha");
     EXPECT_EQ(uidB, "0A0322221200-Pad Beta");
@@ -654,22 +607,8 @@ std::string padName(size_t length, bool high) {
 // numbered " #2" (where the device text leaves room for the number). They are bound with
 // codes of every length the program makes.
 TEST_F(InputTest, BindingsOnAnyPadSurviveASaveAndALoad) {
-    // the settings file and the error log go to a folder of the test's own
-    struct Folder {
-        char oldCwd[4096] = {};
-        char path[32] = "/tmp/vek_input_cfg_XXXXXX";
-        bool entered = false;
-        Folder() {
-            entered = getcwd(oldCwd, sizeof(oldCwd)) && mkdtemp(path) && chdir(path) == 0;
-        }
-        ~Folder() {
-            if (!entered) return;
-            if (chdir(oldCwd) != 0) return;
-            const std::string cmd = std::string("rm -rf '") + path + "'";
-            if (system(cmd.c_str()) != 0) return;
-        }
-    } folder;
-    ASSERT_TRUE(folder.entered);
+    filetest::ScopedTempDir folder;  // for the settings file and the error log
+    ASSERT_FALSE(folder.path.empty());
 
     const struct {
         int player, button;
@@ -726,12 +665,9 @@ TEST_F(InputTest, BindingsOnAnyPadSurviveASaveAndALoad) {
                 EXPECT_EQ(after.joystick, before.joystick) << what << ", code " << b.code << ": the pad is found again";
             }
             // and the file is as stable as its values: a second save writes the same bytes
-            std::ifstream first(Config::CONFIG_FILE, std::ios::binary);
-            const std::string firstText((std::istreambuf_iterator<char>(first)), std::istreambuf_iterator<char>());
+            const std::string firstText = filetest::readFile(Config::CONFIG_FILE);
             ASSERT_TRUE(loaded.save());
-            std::ifstream second(Config::CONFIG_FILE, std::ios::binary);
-            const std::string secondText((std::istreambuf_iterator<char>(second)), std::istreambuf_iterator<char>());
-            EXPECT_EQ(firstText, secondText) << what;
+            EXPECT_EQ(filetest::readFile(Config::CONFIG_FILE), firstText) << what;
         }
     }
 }

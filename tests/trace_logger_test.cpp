@@ -2,17 +2,14 @@
 // memory dump.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "console_support.h"
 #include "diag/trace_logger.h"
+#include "file_support.h"
 
 using vek::TraceLogger;
 using vektest::TestConsole;
@@ -20,16 +17,6 @@ using vektest::TestConsole;
 namespace {
 
 std::string tempPath(const char* name) { return std::string(VEK_BINARY_DIR) + "/" + name; }
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool fileExists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
 
 // A console tracing into a file, with a way to take the line of the next instruction.
 class TracedConsole : public TestConsole {
@@ -43,74 +30,57 @@ public:
         remove(path.c_str());
     }
 
-    // the trace line of the instruction at pc, without executing it
-    std::string line() {
+    // the trace line of the instruction at pc, executing it or not
+    std::string line(bool execute = false, int* cycles = nullptr) {
         TraceLogger* t = cpu->traceLogger;
         t->bufferPos = 0;
         t->buffer[0] = 0;
-        t->log();
+        if (execute) {
+            int n = step();
+            if (cycles) *cycles = n;
+        } else {
+            t->log();
+        }
         std::string text(t->buffer, t->bufferPos);
         t->bufferPos = 0;
         t->buffer[0] = 0;
         return text;
     }
-
-    // executes the instruction at pc and returns the line it traced
-    std::string stepLine(int* cycles = nullptr) {
-        TraceLogger* t = cpu->traceLogger;
-        t->bufferPos = 0;
-        t->buffer[0] = 0;
-        int n = step();
-        if (cycles) *cycles = n;
-        std::string text(t->buffer, t->bufferPos);
-        t->bufferPos = 0;
-        t->buffer[0] = 0;
-        return text;
-    }
+    std::string stepLine(int* cycles = nullptr) { return line(true, cycles); }
 
     std::string path;
 };
 
 }  // namespace
 
-TEST(TraceFormat, JumpExampleLine) {
-    TracedConsole console("trace_jmp.txt");
-    console.program(0xC000, {0x4C, 0x00, 0xC0});
-    console.cpu->sp = 0xFD;
-    console.cpu->p = 0x24;
-    EXPECT_EQ(console.line(), "A:00 X:00 Y:00 S:FD P:nvUbdIzc   $C000:4C 00 C0  JMP $C000\n");
-}
-
-TEST(TraceFormat, ZeroPageLoadExampleLine) {
-    TracedConsole console("trace_lda.txt");
-    console.program(0xC000, {0xA5, 0x10});
-    console.cpu->ram[0x10] = 0x7F;
-    console.cpu->sp = 0xFF;
-    console.cpu->a = 0x01;
-    console.cpu->x = 0x02;
-    console.cpu->y = 0xA3;
-    console.cpu->p = 0xC3;
-    EXPECT_EQ(console.line(), "A:01 X:02 Y:A3 S:FF P:NVubdiZC $C000:A5 10     LDA $0010 = #$7F\n");
-}
-
-TEST(TraceFormat, IndentationFollowsTheStackPointer) {
-    TracedConsole console("trace_indent.txt");
-    console.program(0xC000, {0xEA});
-    console.cpu->sp = 0xF0;
-    console.cpu->p = 0x00;
-    EXPECT_EQ(console.line(), "A:00 X:00 Y:00 S:F0 P:nvubdizc " + std::string(15, ' ') + "$C000:EA        NOP\n");
-    console.cpu->sp = 0x00;
-    std::string deep = console.line();
-    EXPECT_EQ(deep.substr(0, 31), "A:00 X:00 Y:00 S:00 P:nvubdizc ");
-    EXPECT_EQ(deep.substr(31), std::string(255, ' ') + "$C000:EA        NOP\n");
-}
-
-TEST(TraceFormat, FlagLetters) {
-    EXPECT_STREQ(TraceLogger::getProcessorFlagsString(0x24), "nvUbdIzc");
-    EXPECT_STREQ(TraceLogger::getProcessorFlagsString(0xFF), "NVUBDIZC");
+// registers, flags as letters (capital when set), indentation by the bytes on the stack,
+// address, bytes and the instruction
+TEST(TraceFormat, WholeLines) {
+    const struct {
+        std::vector<int> code;
+        int a, x, y, sp, p;
+        std::string line;
+    } cases[] = {
+        {{0x4C, 0x00, 0xC0}, 0, 0, 0, 0xFD, 0x24, "A:00 X:00 Y:00 S:FD P:nvUbdIzc   $C000:4C 00 C0  JMP $C000\n"},
+        {{0xA5, 0x10}, 0x01, 0x02, 0xA3, 0xFF, 0xC3, "A:01 X:02 Y:A3 S:FF P:NVubdiZC $C000:A5 10     LDA $0010 = #$7F\n"},
+        {{0xEA}, 0, 0, 0, 0xF0, 0xFF, "A:00 X:00 Y:00 S:F0 P:NVUBDIZC " + std::string(15, ' ') + "$C000:EA        NOP\n"},
+        {{0xEA}, 0, 0, 0, 0x00, 0x5A, "A:00 X:00 Y:00 S:00 P:nVuBDiZc " + std::string(255, ' ') + "$C000:EA        NOP\n"},
+        {{0xEA}, 0, 0, 0, 0xFF, 0x81, "A:00 X:00 Y:00 S:FF P:NvubdizC $C000:EA        NOP\n"},
+    };
+    for (const auto& c : cases) {
+        TracedConsole console("trace_lines.txt");
+        unsigned int at = 0xC000;
+        for (int b : c.code) console.poke(at++, {b});
+        console.cpu->pc = 0xC000;
+        console.cpu->ram[0x10] = 0x7F;
+        console.cpu->a = c.a;
+        console.cpu->x = c.x;
+        console.cpu->y = c.y;
+        console.cpu->sp = c.sp;
+        console.cpu->p = c.p;
+        EXPECT_EQ(console.line(), c.line);
+    }
     EXPECT_STREQ(TraceLogger::getProcessorFlagsString(0x00), "nvubdizc");
-    EXPECT_STREQ(TraceLogger::getProcessorFlagsString(0x81), "NvubdizC");
-    EXPECT_STREQ(TraceLogger::getProcessorFlagsString(0x5A), "nVuBDiZc");
 }
 
 TEST(TraceFormat, OperandTextOfEachAddressingMode) {
@@ -131,6 +101,7 @@ TEST(TraceFormat, OperandTextOfEachAddressingMode) {
     cpu->ram[0x200] = 0x55;
     cpu->ram[0x310] = 0x66;  // $1310 mirrors $0310
     console.poke(0xD000, {0x34, 0x12});
+    console.ppu->status = 0x80;
 
     struct Case {
         std::vector<int> code;
@@ -141,6 +112,7 @@ TEST(TraceFormat, OperandTextOfEachAddressingMode) {
         {{0xA1, 0x40}, "$C000:A1 40     LDA ($40,X) @ $0200 = #$55\n"},
         {{0xB1, 0x40}, "$C000:B1 40     LDA ($40),Y @ $0320 = #$44\n"},
         {{0xA5, 0x50}, "$C000:A5 50     LDA $0050 = #$99\n"},
+        // zero page,X wraps inside page zero; absolute,X past $FFFF is not wrapped and reads as $FF
         {{0xB5, 0x20}, "$C000:B5 20     LDA $0020,X @ $0010 = #$3C\n"},
         {{0xB6, 0xF0}, "$C000:B6 F0     LDX $00F0,Y @ $0010 = #$3C\n"},
         {{0xAD, 0x50, 0x00}, "$C000:AD 50 00  LDA $0050 = #$99\n"},
@@ -149,11 +121,14 @@ TEST(TraceFormat, OperandTextOfEachAddressingMode) {
         {{0x6C, 0x00, 0xD0}, "$C000:6C 00 D0  JMP ($D000) = $1234\n"},
         {{0x20, 0x00, 0xD0}, "$C000:20 00 D0  JSR $D000\n"},
         {{0xD0, 0x10}, "$C000:D0 10     BNE $C012\n"},
+        {{0xF0, 0xFE}, "$C000:F0 FE     BEQ $C000\n"},
         {{0x0A}, "$C000:0A        ASL\n"},
         {{0xAA}, "$C000:AA        TAX\n"},
         {{0x02, 0x11, 0x22}, "$C000:02        ???\n"},
         {{0x04, 0x00}, "$C000:04        ???\n"},
+        // the register range is shown as $FF, and reading it for the trace clears nothing
         {{0xAD, 0x02, 0x20}, "$C000:AD 02 20  LDA $2002 = #$FF\n"},
+        {{0x2C, 0x02, 0x20}, "$C000:2C 02 20  BIT $2002 = #$FF\n"},
     };
     for (const Case& c : cases) {
         unsigned int at = 0xC000;
@@ -162,60 +137,26 @@ TEST(TraceFormat, OperandTextOfEachAddressingMode) {
         cpu->traceLogger->callStackDepth = 0;
         EXPECT_EQ(console.line(), regs + c.text);
     }
-}
-
-TEST(TraceFormat, EdgeAddresses) {
-    TracedConsole console("trace_edges.txt");
-    vek::nes::Cpu* cpu = console.cpu;
-    cpu->sp = 0xFF;
-    cpu->p = 0x24;
-
-    // zero page,X wraps: X = $F0, operand $20
-    cpu->x = 0xF0;
-    cpu->ram[0x10] = 0xAB;
-    console.program(0xC000, {0xB5, 0x20});
-    EXPECT_NE(console.line().find("LDA $0020,X @ $0010 = #$AB\n"), std::string::npos);
-
-    // absolute,X past $FFFF is not wrapped and reads as $FF
-    cpu->x = 0x20;
-    console.program(0xC000, {0xBD, 0xF0, 0xFF});
-    EXPECT_NE(console.line().find("LDA $FFF0,X @ $10010 = #$FF\n"), std::string::npos);
-
-    // a branch onto itself
-    console.program(0x8000, {0xF0, 0xFE});
-    EXPECT_NE(console.line().find("$8000:F0 FE     BEQ $8000\n"), std::string::npos);
-
-    // the register range is shown as $FF and the status bit survives tracing
-    console.ppu->status = 0x80;
-    console.program(0xC000, {0x2C, 0x02, 0x20});
-    EXPECT_NE(console.line().find("BIT $2002 = #$FF\n"), std::string::npos);
     EXPECT_EQ(console.ppu->status, 0x80);
 }
 
 TEST(TraceCallStack, ReturnsNameTheSubroutineTheyLeave) {
     TracedConsole console("trace_calls.txt");
     vek::nes::Cpu* cpu = console.cpu;
-    // $C000: JSR $D000 / NOP     $D000: JSR $E000 / RTS     $E000: RTS
-    console.program(0xC000, {0x20, 0x00, 0xD0, 0xEA});
+    // $C000: JSR $D000 / NOP / RTS     $D000: JSR $E000 / RTS     $E000: RTS
+    console.program(0xC000, {0x20, 0x00, 0xD0, 0xEA, 0x60});
     console.poke(0xD000, {0x20, 0x00, 0xE0, 0x60});
     console.poke(0xE000, {0x60});
     cpu->sp = 0xFF;
     std::vector<std::string> lines;
-    for (int i = 0; i < 5; i++) lines.push_back(console.stepLine());
+    for (int i = 0; i < 6; i++) lines.push_back(console.stepLine());
     EXPECT_NE(lines[0].find("JSR $D000\n"), std::string::npos);
     EXPECT_NE(lines[2].find("RTS (from $E000) ---------------------------\n"), std::string::npos) << lines[2];
     EXPECT_NE(lines[3].find("RTS (from $D000) ---------------------------\n"), std::string::npos) << lines[3];
     EXPECT_NE(lines[4].find("NOP\n"), std::string::npos);
+    // a return without a call
+    EXPECT_NE(lines[5].find("RTS (from ?????" ") ---------------------------\n"), std::string::npos) << lines[5];
     EXPECT_EQ(cpu->traceLogger->callStackDepth, 0);
-}
-
-TEST(TraceCallStack, ReturnWithoutACall) {
-    TracedConsole console("trace_unmatched.txt");
-    console.program(0xC000, {0x60});
-    console.cpu->sp = 0xFD;
-    std::string line = console.line();
-    EXPECT_NE(line.find("RTS (from ?????" ") ---------------------------\n"), std::string::npos) << line;
-    EXPECT_EQ(console.cpu->traceLogger->callStackDepth, 0);
 }
 
 TEST(TraceCallStack, DeepNestingOverwritesTheTopEntry) {
@@ -236,75 +177,66 @@ TEST(TraceCallStack, DeepNestingOverwritesTheTopEntry) {
     EXPECT_EQ(cpu->traceLogger->callStackDepth, 126);
 }
 
-TEST(TraceFile, InactiveTraceWritesNothing) {
-    std::string path = tempPath("trace_inactive.txt");
+// Each run appends its lines to the file; a file that cannot be opened sends them to
+// standard output instead.
+TEST(TraceFile, EachRunAppendsItsLines) {
+    const std::string first = "A:00 X:00 Y:00 S:FF P:nvubdizc $C000:E8        INX\n"
+                              "A:00 X:01 Y:00 S:FF P:nvubdizc $C001:04        ???\n";
+    TracedConsole console("trace_frames.txt");
+    // INX / marker / JMP $C000
+    console.program(0xC000, {0xE8, 0x04, 0x00, 0x4C, 0x00, 0xC0});
+    console.cpu->sp = 0xFF;
+    EXPECT_EQ(filetest::readFile(console.path), "");  // created empty by activate
+    console.cpu->runUntilRenderDone(59562);
+    EXPECT_EQ(filetest::readFile(console.path), first);
+    console.cpu->runUntilRenderDone(59562);
+    EXPECT_EQ(filetest::readFile(console.path), first +
+                                                    "A:00 X:01 Y:00 S:FF P:nvubdizc $C003:4C 00 C0  JMP $C000\n"
+                                                    "A:00 X:01 Y:00 S:FF P:nvubdizc $C000:E8        INX\n"
+                                                    "A:00 X:02 Y:00 S:FF P:nvubdizc $C001:04        ???\n");
+
+    TestConsole unopenable;
+    unopenable.program(0xC000, {0xE8, 0x04, 0x00});
+    unopenable.cpu->sp = 0xFF;
+    unopenable.cpu->traceLogger->activate(unopenable.cpu, "/nonexistent-directory/trace.txt");
+    testing::internal::CaptureStdout();
+    unopenable.cpu->runUntilRenderDone(100);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), first);
+    unopenable.cpu->traceLogger->deactivate();
+}
+
+TEST(TraceFile, OnlyAnActiveTraceWritesAndActivateTruncates) {
+    std::string path = tempPath("trace_truncate.txt");
     remove(path.c_str());
     TestConsole console;
+    // never activated: nothing buffered, shown or written
     console.program(0xC000, {0xE8, 0x4C, 0x00, 0xC0});
     testing::internal::CaptureStdout();
     console.cpu->runUntilRenderDone(1000);
     console.cpu->traceLogger->flush();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(console.cpu->traceLogger->bufferPos, 0);
-    EXPECT_FALSE(fileExists(path));
-}
+    EXPECT_FALSE(filetest::exists(path));
 
-TEST(TraceFile, EachRunAppendsItsLines) {
-    TracedConsole console("trace_frames.txt");
-    // INX / marker / JMP $C000
-    console.program(0xC000, {0xE8, 0x04, 0x00, 0x4C, 0x00, 0xC0});
-    console.cpu->sp = 0xFF;
-    EXPECT_EQ(readText(console.path), "");  // created empty by activate
-    console.cpu->runUntilRenderDone(59562);
-    std::string first = readText(console.path);
-    EXPECT_EQ(first,
-              "A:00 X:00 Y:00 S:FF P:nvubdizc $C000:E8        INX\n"
-              "A:00 X:01 Y:00 S:FF P:nvubdizc $C001:04        ???\n");
-    console.cpu->runUntilRenderDone(59562);
-    std::string both = readText(console.path);
-    EXPECT_EQ(both, first +
-                        "A:00 X:01 Y:00 S:FF P:nvubdizc $C003:4C 00 C0  JMP $C000\n"
-                        "A:00 X:01 Y:00 S:FF P:nvubdizc $C000:E8        INX\n"
-                        "A:00 X:02 Y:00 S:FF P:nvubdizc $C001:04        ???\n");
-}
-
-TEST(TraceFile, ActivateTruncatesAndDeactivateFlushes) {
-    std::string path = tempPath("trace_truncate.txt");
-    {
-        FILE* f = fopen(path.c_str(), "w");
-        ASSERT_NE(f, nullptr);
-        fputs("old text\n", f);
-        fclose(f);
-    }
-    TestConsole console;
+    filetest::writeFile(path, "old text\n");
     console.program(0xC000, {0xEA});
+    console.cpu->x = 0;
+    console.cpu->sp = 0;
+    console.cpu->p = 0;
     console.cpu->traceLogger->activate(console.cpu, path.c_str());
-    EXPECT_EQ(readText(path), "");
+    EXPECT_EQ(filetest::readFile(path), "");
     console.step();
-    EXPECT_EQ(readText(path), "");  // still in the buffer
+    EXPECT_EQ(filetest::readFile(path), "");  // still in the buffer
     console.cpu->traceLogger->deactivate();
-    EXPECT_EQ(readText(path), "A:00 X:00 Y:00 S:00 P:nvubdizc " + std::string(255, ' ') + "$C000:EA        NOP\n");
+    const std::string line = "A:00 X:00 Y:00 S:00 P:nvubdizc " + std::string(255, ' ') + "$C000:EA        NOP\n";
+    EXPECT_EQ(filetest::readFile(path), line);
     EXPECT_EQ(console.cpu->traceLogger->cpu, nullptr);
     // inactive again: further instructions are not traced
     console.program(0xC000, {0xEA});
     console.step();
     console.cpu->traceLogger->flush();
-    EXPECT_EQ(readText(path).size(), 31u + 255u + 20u);
+    EXPECT_EQ(filetest::readFile(path), line);
     remove(path.c_str());
-}
-
-TEST(TraceFile, UnopenableFileSendsTheTraceToStandardOutput) {
-    TestConsole console;
-    console.program(0xC000, {0xE8, 0x04, 0x00});
-    console.cpu->sp = 0xFF;
-    console.cpu->traceLogger->activate(console.cpu, "/nonexistent-directory/trace.txt");
-    testing::internal::CaptureStdout();
-    console.cpu->runUntilRenderDone(100);
-    std::string out = testing::internal::GetCapturedStdout();
-    console.cpu->traceLogger->deactivate();
-    EXPECT_EQ(out,
-              "A:00 X:00 Y:00 S:FF P:nvubdizc $C000:E8        INX\n"
-              "A:00 X:01 Y:00 S:FF P:nvubdizc $C001:04        ???\n");
 }
 
 TEST(TraceBuffer, WritefNeverPassesTheEndOfTheBuffer) {
@@ -340,7 +272,7 @@ TEST(TraceBuffer, CutPieceIsFlushedAndTracingGoesOn) {
     logger->writef("after\n");  // less than 1 KiB free: the cut piece goes to the file first
     EXPECT_EQ(std::string(logger->buffer, logger->bufferPos), "after\n");
     logger->deactivate();
-    std::string text = readText(path);
+    std::string text = filetest::readFile(path);
     EXPECT_EQ(text, std::string(TraceLogger::BUFFER_SIZE - 1, 'q') + "after\n");
     remove(path.c_str());
 }
@@ -351,7 +283,7 @@ TEST(TraceBuffer, LongTraceIsFlushedInBlocks) {
     console.program(0xC000, {0x4C, 0x00, 0xC0});
     console.cpu->sp = 0xFF;
     console.cpu->run(3 * 5000);
-    std::string text = readText(console.path);
+    std::string text = filetest::readFile(console.path);
     const std::string line = "A:00 X:00 Y:00 S:FF P:nvubdizc $C000:4C 00 C0  JMP $C000\n";
     ASSERT_EQ(text.size(), 5000 * line.size());
     for (size_t i = 0; i < text.size(); i += line.size()) ASSERT_EQ(text.compare(i, line.size(), line), 0) << i;
@@ -392,7 +324,7 @@ TEST(TraceTables, AgreeWithTheInstructionSet) {
     EXPECT_EQ(documented, 151);
 }
 
-TEST(CpuDump, WritesTheWholeAddressSpace) {
+TEST(CpuDump, WritesTheWholeAddressSpaceOrNothing) {
     TestConsole console;
     vek::nes::Cpu* cpu = console.cpu;
     for (int i = 0; i < 2048; i++) cpu->ram[i] = (unsigned char)(i * 3 + 1);
@@ -402,21 +334,16 @@ TEST(CpuDump, WritesTheWholeAddressSpace) {
     testing::internal::CaptureStdout();
     cpu->dumpMemory(path.c_str());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "dumped 0000-FFFF to " + path + "\n");
-    std::string bytes = readText(path);
+    std::string bytes = filetest::readFile(path);
     ASSERT_EQ(bytes.size(), 65536u);
     for (int a = 0; a < 0x2000; a++) ASSERT_EQ((unsigned char)bytes[a], cpu->ram[a & 0x7FF]) << a;
-    EXPECT_EQ(bytes[0x0800], bytes[0]);
-    EXPECT_EQ(bytes[0x1000], bytes[0]);
-    EXPECT_EQ(bytes[0x1800], bytes[0]);
     for (int a = 0x2000; a < 0x8000; a++) ASSERT_EQ((unsigned char)bytes[a], 0xFF) << a;
     for (int a = 0x8000; a < 0x10000; a++) ASSERT_EQ((unsigned char)bytes[a], cpu->prgRom[a - 0x8000]) << a;
     EXPECT_EQ(console.ppu->status, 0x80);  // no register was read
     remove(path.c_str());
-}
 
-TEST(CpuDump, UnwritableFileIsSkippedSilently) {
-    TestConsole console;
+    // a file that cannot be written is skipped silently
     testing::internal::CaptureStdout();
-    console.cpu->dumpMemory("/nonexistent-directory/cpu.bin");
+    cpu->dumpMemory("/nonexistent-directory/cpu.bin");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
