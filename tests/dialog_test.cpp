@@ -184,6 +184,12 @@ TEST_F(DialogTest, ModalDialogStacksAndTheUncoveredDialogIsDrawnAgainAtOnce) {
     EXPECT_EQ(p.at(30, 72), GREY) << "the dialogs below stay visible around the modal ones";
     EXPECT_EQ(p.at(100, 76), WHITE) << "the middle one's outline";
     EXPECT_EQ(p.at(119, 111), WHITE) << "the top one's outline";
+    // the bottom one draws itself again (a value in it changed): the ones above stay on top
+    gui->dialogs[0]->redraw = true;
+    frame();
+    p = overlayPixels();
+    EXPECT_EQ(p.at(100, 76), WHITE) << "the middle one's outline over the redrawn bottom one";
+    EXPECT_EQ(p.at(119, 111), WHITE) << "the top one's outline over both";
     // the uncovered dialogs take the keys, so they are seen: redrawn in the same frame,
     // bottom to top, with nothing of the closed one left
     gui->closeDialog();
