@@ -1289,8 +1289,8 @@ draw_one:
     pla
     tax
     ; its thread, all the way up to where it hangs from: pieces 8 pixels apart from the
-    ; spider up, the last flush with the top (over the one below it), written straight
-    ; into sprite memory (a spider can hang 14 pieces down)
+    ; spider up, the last flush with the top (over the one below it); a spider can hang 14
+    ; pieces down
     lda obj_y,x
     sec
     sbc obj_ay,x
@@ -1325,12 +1325,13 @@ draw_one:
     clc
     adc #4
     sta t0
-    ldy oam_used
+    lda #0
+    sta t3
     lda obj_sy,x
 piece:
     cmp t5
-    beq done                ; up to its top
-    bcc done
+    beq none                ; up to its top
+    bcc none
     sbc #8                  ; carry set: the next piece up
     bcc last
     cmp t5
@@ -1338,26 +1339,11 @@ piece:
 last:
     lda t5
 put:
-    cpy oam_last
-    beq done                ; sprite memory is full
     sta t1
-    sec
-    sbc #1                  ; sprites show one line lower
-    sta oam_buf,y
     lda #TILE_SPIDER_THREAD
-    sta oam_buf+1,y
-    lda #0
-    sta oam_buf+2,y
-    lda t0
-    sta oam_buf+3,y
-    tya
-    clc
-    adc oam_step
-    tay
+    jsr draw_sprite
     lda t1
     jmp piece
-done:
-    sty oam_used
 none:
     rts
 .endproc
