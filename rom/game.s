@@ -972,7 +972,7 @@ card_palette:
 ;; the Cellars: mossy stone and roots
 floor_look1: floor_colours $0C, $1B, $17, $00, $1A    ; the stairs: teal bricks, moss
 floor_look2: floor_colours $08, $19, $17, $00, $19    ; the spider cellar: olive, overgrown
-floor_look3: floor_colours $01, $0B, $07, $10, $2B    ; the deep cellar: blue, pale old stone
+floor_look3: floor_colours $01, $0B, $07, $00, $2B    ; the deep cellar: blue, grey old stone
 floor_look4: floor_colours $06, $06, $17, $00, $26    ; the troll's hall: ember-red brick
 
 ;; the Library: panelled walls with shelves of red and gold books and candles
