@@ -27,6 +27,7 @@
 
 namespace vek {
 
+// whether any key is down right now (below, with the other questions to the X server)
 static bool anyKeyDown();
 
 static const char* const FULLSCREEN_MESSAGE =
@@ -287,7 +288,6 @@ void EmulatorMain::drawFrame() {
 }
 
 void EmulatorMain::presentFrame() {
-
     Util::logTimeF("al render start");
     ALLEGRO_BITMAP* backBuffer = al_get_backbuffer(_alDisplay);
     al_set_target_bitmap(backBuffer);
@@ -355,7 +355,6 @@ void EmulatorMain::focusChanged(bool focus) {
         _input->forgetKeys();
         keyboardStale = true;
     }
-
     holdMusic();
 }
 
@@ -460,7 +459,6 @@ bool EmulatorMain::alInitialize() {
 #endif
     uint32_t version = al_get_allegro_version();
     Util::logF("ALLEGRO V%d.%d.%d[%d]\n", version >> 24, (version >> 16) & 255, (version >> 8) & 255, version & 255);
-
 
     int adapters = al_get_num_video_adapters();
     Util::logF("Found %d display adapters:\n", adapters);
