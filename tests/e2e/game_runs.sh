@@ -10,16 +10,11 @@ RUNNER=$1
 RUNS=$2
 LABELS=$3
 WORK=$4
+. "$(dirname "$(realpath "$0")")/lib.sh"
 rm -rf "$WORK"
 mkdir -p "$WORK/shots"
 cd "$WORK" || exit 1
 
-FAILS=0
-pass() { echo "PASS: $*"; }
-fail() { echo "FAIL: $*"; FAILS=$((FAILS + 1)); }
-expect_eq() {  # expect_eq WHAT ACTUAL EXPECTED
-    if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got '$2', expected '$3'"; fi
-}
 
 # ram NAME [INDEX]: the byte of work RAM at the label NAME (+ INDEX) after the last run
 ram() {
@@ -38,9 +33,9 @@ play() {
     while read -r name frame; do
         shots+=(--shot "$frame:shots/$run-$name.png")
     done < <(awk '$1 == "#" && $3 == "at" && $4 == "frame" && $2 != "end" { print $2, $5 }' "$script")
-    "$RUNNER" --frames "$frames" --input "$script" --dump-ram ram.bin --cycles --sound-log "$run.sound" \
-        "${shots[@]}" >"$run.out" 2>"$run.err"
-    expect_eq "$run: runner exits 0" "$?" 0
+    within 120 "$RUNNER" --frames "$frames" --input "$script" --dump-ram ram.bin --cycles \
+        --sound-log "$run.sound" "${shots[@]}" >"$run.out" 2>"$run.err"
+    expect_eq "$run: runner exits 0" "$?" 0 || cat "$run.err"
     # the power-on frame polls vertical blank with the NMI off; every later frame has a marker
     expect_eq "$run: only the power-on frame ends by budget" \
         "$(grep -o 'ended by budget.*' "$run.out" | tail -1)" "ended by budget: 0"

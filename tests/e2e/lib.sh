@@ -7,9 +7,44 @@ PASSES=0
 
 pass() { echo "PASS: $*"; PASSES=$((PASSES + 1)); }
 fail() { echo "FAIL: $*"; FAILS=$((FAILS + 1)); }
+expect_eq() {  # expect_eq WHAT ACTUAL EXPECTED
+    if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got '$2', expected '$3'"; return 1; fi
+}
 check() {  # check DESCRIPTION COMMAND...
     local what=$1; shift
     if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+# within SECONDS COMMAND...: runs COMMAND and gives its status. One still running after
+# SECONDS is stuck: the stacks of its threads are printed (when gdb is installed), it is
+# killed and the status is 124, so that a hang fails its own test at once, with the place
+within() {
+    local limit=$1 report status watcher pid
+    shift
+    report=$(mktemp)
+    "$@" &
+    pid=$!
+    # the watcher keeps no descriptor of the test's output: the test can end before it does
+    (
+        sleep "$limit" &
+        trap 'kill $!; exit 0' TERM
+        wait $!
+        kill -0 $pid 2>/dev/null || exit 0
+        echo "stuck after $limit s: $*" >"$report"
+        command -v gdb >/dev/null && gdb -p $pid -batch -ex "thread apply all bt" >>"$report" 2>&1
+        kill -9 $pid
+    ) </dev/null >/dev/null 2>&1 &
+    watcher=$!
+    wait $pid
+    status=$?
+    kill $watcher 2>/dev/null
+    wait $watcher 2>/dev/null
+    if [ -s "$report" ]; then
+        cat "$report" >&2
+        status=124
+    fi
+    rm -f "$report"
+    return $status
 }
 
 start_xvfb() {

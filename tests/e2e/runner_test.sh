@@ -6,22 +6,18 @@ set -u
 RUNNER=$(realpath "$1")
 PROBE=$(realpath "$2")
 WORK=$3
+. "$(dirname "$(realpath "$0")")/lib.sh"
 rm -rf "$WORK"
 mkdir -p "$WORK"
 cd "$WORK" || exit 1
 
-FAILS=0
-pass() { echo "PASS: $*"; }
-fail() { echo "FAIL: $*"; FAILS=$((FAILS + 1)); }
-expect_eq() {  # expect_eq WHAT ACTUAL EXPECTED
-    if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got '$2', expected '$3'"; fi
-}
-pixel() {  # pixel FILE X Y: RRGGBB
+pixel_at() {  # pixel_at FILE X Y: RRGGBB
     /usr/bin/convert "$1" -alpha off -format "%[hex:p{$2,$3}]" info: 2>/dev/null
 }
 run() {  # run ARGS...: the runner on the probe; output in out.txt, status in STATUS
-    "$RUNNER" --rom "$PROBE" "$@" >out.txt 2>err.txt
+    within 60 "$RUNNER" --rom "$PROBE" "$@" >out.txt 2>err.txt
     STATUS=$?
+    [ $STATUS = 124 ] && fail "the runner got stuck with $*: $(cat err.txt)"
 }
 
 # a script: A held on frames 3 and 4, a soft reset before frame 6
@@ -33,21 +29,21 @@ cat >script.txt <<'SCRIPT'
 SCRIPT
 run --frames 8 --input script.txt --shot 2:f2.png --shot 3:f3.png --shot 5:f5.png --shot 7:f7.png
 expect_eq "script run exits 0" "$STATUS" 0
-expect_eq "tile 1 at the top-left" "$(pixel f2.png 0 0)$(pixel f2.png 7 7)$(pixel f2.png 8 8)" A62721A62721000000
-expect_eq "backdrop black before A" "$(pixel f2.png 100 100)" 000000
-expect_eq "backdrop white while A is held" "$(pixel f3.png 100 100)" FFFFFF
-expect_eq "backdrop black after A is let go" "$(pixel f5.png 100 100)" 000000
+expect_eq "tile 1 at the top-left" "$(pixel_at f2.png 0 0)$(pixel_at f2.png 7 7)$(pixel_at f2.png 8 8)" A62721A62721000000
+expect_eq "backdrop black before A" "$(pixel_at f2.png 100 100)" 000000
+expect_eq "backdrop white while A is held" "$(pixel_at f3.png 100 100)" FFFFFF
+expect_eq "backdrop black after A is let go" "$(pixel_at f5.png 100 100)" 000000
 # frame 2 is the third frame: the sprite stands at x 3, rows 64-71
 expect_eq "sprite placed by frame count" \
-    "$(pixel f2.png 2 64) $(pixel f2.png 3 64) $(pixel f2.png 10 71) $(pixel f2.png 11 64) $(pixel f2.png 3 72)" \
+    "$(pixel_at f2.png 2 64) $(pixel_at f2.png 3 64) $(pixel_at f2.png 10 71) $(pixel_at f2.png 11 64) $(pixel_at f2.png 3 72)" \
     "000000 FFFFFF FFFFFF 000000 000000"
 # the reset before frame 6 starts the walk again: x 2 after frame 7
-expect_eq "soft reset from the script" "$(pixel f7.png 1 64) $(pixel f7.png 2 64) $(pixel f7.png 9 64)" \
+expect_eq "soft reset from the script" "$(pixel_at f7.png 1 64) $(pixel_at f7.png 2 64) $(pixel_at f7.png 9 64)" \
     "000000 FFFFFF FFFFFF"
 expect_eq "screenshot size" "$(/usr/bin/identify -format '%wx%h' f7.png)" 256x240
 expect_eq "no budget frames" "$(tail -n 1 out.txt)" "runner: 8 frames, 0 ended by budget"
 run --frames 8 --input script.txt --shot 7:m7.png --margins
-expect_eq "screenshot with margins" "$(/usr/bin/identify -format '%wx%h' m7.png) $(pixel m7.png 10 72)" \
+expect_eq "screenshot with margins" "$(/usr/bin/identify -format '%wx%h' m7.png) $(pixel_at m7.png 10 72)" \
     "272x264 FFFFFF"
 
 # hashes: one line per frame, equal pictures hash equal, stored hashes are checked
@@ -62,7 +58,7 @@ mkdir -p mismatch
 run --frames 6 --hold '0:1:$01' --expect changed.txt --mismatch-dir mismatch
 expect_eq "a changed hash fails with status 2" "$STATUS" 2
 expect_eq "the changed frame is named" "$(grep -c '^frame 4 hash .* differs: expected 0123456789abcdef' out.txt)" 1
-expect_eq "its picture is saved" "$(pixel mismatch/frame-4.png 100 100)" FFFFFF
+expect_eq "its picture is saved" "$(pixel_at mismatch/frame-4.png 100 100)" FFFFFF
 run --frames 6 --expect hashes.txt
 expect_eq "other input gives other pictures" "$STATUS" 2
 
