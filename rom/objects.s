@@ -1747,7 +1747,8 @@ clear_block:
     rts
 .endproc
 
-;; Carry set when spell X (screen y t4) overlaps object Y (t6 = X, t7 = Y on entry).
+;; Carry set when spell X (screen y t4) overlaps object Y (t6 = X, t7 = Y on entry), both
+;; placed in the view as it is now.
 .proc bolt_hits
     size := t5
     lo   := t3
@@ -1780,7 +1781,9 @@ right_of:
     bcs no
 down:
     ldy t7
-    lda obj_sy,y
+    lda obj_y,y             ; where the object is in this view, as the spell is: obj_sy
+    sec                     ; is from before the view last climbed
+    sbc cam_y
     clc
     adc box_y,x
     sta lo

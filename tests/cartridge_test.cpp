@@ -676,6 +676,50 @@ TEST(GameRules, ASwoopingDuckComesDownIntoTheBolts) {
     EXPECT_NE(cart.ram("obj_kind", slot), 1) << "the duck came down to " << mageY - lowest << " pixels over the mage";
 }
 
+TEST(GameRules, ASpellHitsATargetWhereTheViewHasItNow) {
+    // the touch test of a spell against an enemy, called as the game calls it, for each
+    // screen height of the spell: the heights that hit follow the enemy's place in the view
+    // as it is now, whatever screen place the enemy was given before the view last climbed
+    FloorStart lib;
+    Cartridge& cart = lib.cart;
+    vek::nes::Cpu* cpu = cart.nes->cpu;
+    const int target = lib.place(KIND_BUBBLE, 40, 0, true);
+    const int worldY = cart.ram("obj_y", target) | cart.ram("obj_yh", target) << 8;
+    auto hitHeights = [&](int camY, int staleClimb) {
+        std::string heights;
+        for (int spellY = 0; spellY < 240; spellY++) {
+            lib.poke("cam_y", 0, camY & 255);
+            lib.poke("cam_y", 1, camY >> 8);
+            lib.poke("obj_sy", target, worldY - camY + staleClimb);
+            lib.poke("bolt_kind", 0, 1);
+            lib.poke("bolt_x", 0, cart.ram("obj_x", target) + 4);
+            lib.poke("t4", 0, spellY);
+            lib.poke("t6", 0, 0);
+            lib.poke("t7", 0, target);
+            // a JSR from nowhere: the routine's RTS lands on $FFFF
+            cpu->ram[0x1FF] = 0xFF;
+            cpu->ram[0x1FE] = 0xFE;
+            cpu->sp = 0xFD;
+            cpu->x = 0;
+            cpu->y = target;
+            cpu->pc = cart.addr("bolt_hits");
+            for (int i = 0; i < 200 && cpu->pc != 0xFFFF; i++) cpu->nextOpcode();
+            EXPECT_EQ(cpu->pc, 0xFFFFu);
+            if (cpu->p & vek::nes::Cpu::FLAG_C) heights += " " + std::to_string(spellY);
+        }
+        return heights;
+    };
+    const int camY = worldY - 100;
+    const std::string now = hitHeights(camY, 0);
+    EXPECT_NE(now, "");
+    EXPECT_EQ(hitHeights(camY, 3), now) << "the view climbed 3 pixels since the enemy's screen place was set";
+    EXPECT_EQ(hitHeights(camY, -2), now);
+    std::string lower;  // the view 3 pixels higher: the enemy is 3 pixels lower in it
+    std::istringstream in(now);
+    for (int y; in >> y;) lower += " " + std::to_string(y + 3);
+    EXPECT_EQ(hitHeights(camY - 3, 0), lower);
+}
+
 // a constant of the cartridge's graphics (gfxconv's gfx_const.inc), such as a tile number
 int gfxConstant(const std::string& name) {
     std::ifstream in(std::string(VEK_BINARY_DIR) + "/rom/gfx_const.inc");
