@@ -15,7 +15,6 @@ rm -rf "$WORK"
 mkdir -p "$WORK/shots"
 cd "$WORK" || exit 1
 
-
 # ram NAME [INDEX]: the byte of work RAM at the label NAME (+ INDEX) after the last run
 ram() {
     local hex addr
